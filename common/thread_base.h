@@ -1,0 +1,63 @@
+#pragma once
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+// The thread type the patch server is built on: created suspended and
+// resumed later, stopped through its own stop-request flag, optionally freeing
+// itself when its body returns, and able to run a call on the main thread.
+class TThread {
+public:
+    explicit TThread(bool createSuspended);
+    TThread(const TThread&) = delete;
+    TThread& operator=(const TThread&) = delete;
+    // A thread still running is asked to stop and waited for.
+    virtual ~TThread();
+
+    // Starts a suspended thread; later calls do nothing.
+    void Resume();
+    // Sets the stop-request flag, which the body polls.
+    void Terminate() { FTerminated = true; }
+    bool Terminated() const { return FTerminated; }
+    // Waits for the body to return (not for a self-freeing thread).
+    void WaitFor();
+    bool Finished() const { return FFinished; }
+    // The object deletes itself when its body returns; set before Resume.
+    void SetFreeOnTerminate(bool value) { FFreeOnTerminate = value; }
+
+protected:
+    virtual void Execute() = 0;
+    // Runs call on the main thread and waits for it (see MainThreadCalls).
+    void Synchronize(const std::function<void()>& call);
+
+private:
+    void Run();
+
+    std::thread FThread;
+    std::atomic<bool> FTerminated{false};
+    std::atomic<bool> FFinished{false};
+    std::atomic<bool> FStarted{false};
+    bool FFreeOnTerminate = false;
+    std::mutex FMutex;
+    std::condition_variable FFinishedChanged;
+};
+
+// The main thread's queue of calls from other threads. The front end's main
+// loop runs them; without a main loop (tests), a call runs on its own thread.
+namespace MainThreadCalls {
+
+// The calling thread becomes the main thread and must call RunPending.
+void BecomeMainThread();
+// Runs the calls waiting now and returns how many; waits up to timeoutMs
+// for the first one.
+int RunPending(int timeoutMs);
+// Set while the application shuts down: threads must not wait for the main
+// thread then, since it is waiting for them.
+void SetQuitting(bool quitting);
+bool Quitting();
+// Runs call on the main thread and waits for it to return.
+void Synchronize(const std::function<void()>& call);
+
+} // namespace MainThreadCalls

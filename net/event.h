@@ -1,0 +1,61 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+// Results of event_object::Wait, as the kernel wait reports them.
+inline constexpr std::uint32_t WaitInfinite = 0xFFFFFFFFu;
+inline constexpr std::uint32_t WaitObject0 = 0u;
+inline constexpr std::uint32_t WaitTimeout = 0x102u;
+inline constexpr std::uint32_t WaitFailed = 0xFFFFFFFFu;
+
+// A named auto-reset event used as a lock: signalled means free, a wait takes
+// it, a signal gives it back. Every handle opened on the same name, in this
+// process or in another one of the same user, is the same lock.
+class event_object {
+public:
+    // An empty name becomes "event" and the value of a process-wide counter.
+    explicit event_object(const std::string& name = std::string(), bool initialState = true);
+    // Opens a second handle on other's event (none when other has none).
+    event_object(const event_object& other);
+    event_object& operator=(const event_object&) = delete;
+    ~event_object();
+
+    // WaitObject0 when taken, WaitTimeout, or WaitFailed without a handle.
+    std::uint32_t Wait(std::uint32_t timeoutMs);
+    // Gives the lock back; false without a handle.
+    bool Signal();
+
+    bool IsValid() const { return FHandle != nullptr; }
+    const std::string& Name() const { return FName; }
+
+private:
+    void* FHandle;
+    std::string FName;
+};
+
+// Takes the lock through a handle of its own for the life of the holder and
+// gives it back on every way out of the block.
+class auto_lock_object {
+public:
+    explicit auto_lock_object(const event_object& event);
+    auto_lock_object(const auto_lock_object&) = delete;
+    auto_lock_object& operator=(const auto_lock_object&) = delete;
+    ~auto_lock_object();
+
+private:
+    event_object FEvent;
+    bool FReleased;
+};
+
+// Takes the lock through an existing handle; opens and closes nothing.
+class auto_lock {
+public:
+    explicit auto_lock(event_object* event);
+    auto_lock(const auto_lock&) = delete;
+    auto_lock& operator=(const auto_lock&) = delete;
+    ~auto_lock();
+
+private:
+    bool FReleased;
+    event_object* FEvent;
+};
