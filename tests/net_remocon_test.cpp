@@ -1,0 +1,103 @@
+#include <chrono>
+#include <gtest/gtest.h>
+
+#include "remocon/net_remocon.h"
+#include "remocon/patched_net_remocon.h"
+#include "support/scripted_peer.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+} // namespace
+
+TEST(NetRemoconExchange, ListReplyPiecesWithinTheQuietPeriodAreOneReply)
+{
+    ScriptedPeer peer({{Bytes("0\t1\t0\tAlp"), Bytes("ha\t1\tBeta")}});
+    CNetRemocon client(ConnectLoopback(peer.Port()), true);
+    NamedNumberList list;
+    std::int32_t current = -5;
+    EXPECT_EQ(client.GetBonList(list, &current), 0);
+    EXPECT_EQ(current, 1);
+    EXPECT_EQ(list, (NamedNumberList{{"Alpha", 0}, {"Beta", 1}}));
+    EXPECT_EQ(peer.Requests(), std::vector<std::string>{"GetBonList"});
+}
+
+TEST(NetRemoconExchange, AReplyThatPausesIsCutAndItsRestStartsTheNextReply)
+{
+    ScriptedPeer peer({{Bytes("0\t0\t1\tOne"), PauseMs(100), Bytes("\t2\tTwo")}, {}});
+    CNetRemocon client(ConnectLoopback(peer.Port()), true);
+    NamedNumberList list;
+    EXPECT_EQ(client.GetChList(list, nullptr), 0);
+    EXPECT_EQ(list, (NamedNumberList{{"One", 1}}));
+    std::this_thread::sleep_for(200ms);
+    // The remainder is already waiting; it is read as the reply to the next request.
+    EXPECT_EQ(client.GetNowPgInfo(), "\t2\tTwo");
+}
+
+TEST(NetRemoconExchange, FailuresGiveMinusOneAndLeaveTheCallersValues)
+{
+    ScriptedPeer peer({
+        {Bytes("0\t-1")},            // too few fields
+        {Bytes("0\t-1\t7\tSeven\t")}, // current -1 keeps the caller's; trailing TAB dropped
+        {Bytes("0")},                 // status reply
+        {Bytes("12 trailing")},       // status read with the C library's rules
+        {CloseConnection()},
+    });
+    CNetRemocon client(ConnectLoopback(peer.Port()), true);
+    NamedNumberList list{{"keep", 3}};
+    std::int32_t current = 9;
+    EXPECT_EQ(client.GetServiceList(list, &current), StatusFailed);
+    EXPECT_EQ(list, (NamedNumberList{{"keep", 3}}));
+    EXPECT_EQ(current, 9);
+    EXPECT_EQ(client.GetSpaceList(list, &current), 0);
+    EXPECT_EQ(current, 9);
+    EXPECT_EQ(list, (NamedNumberList{{"Seven", 7}}));
+    EXPECT_EQ(client.SetBon(1), 0);
+    EXPECT_EQ(client.SetService(1040), 12);
+    // The peer closes before answering: the list exchange fails at once.
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(client.GetBonList(list, &current), StatusFailed);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
+    EXPECT_TRUE(client.PeerClosed());
+    EXPECT_EQ(client.SetCh(1), StatusFailed);
+    EXPECT_EQ(peer.Requests(), (std::vector<std::string>{"GetServiceList", "GetSpaceList", "SetBon:1",
+                                                          "SetService:1040", "GetBonList"}));
+}
+
+TEST(NetRemoconExchange, ATextExchangeWithAClosingPeerGivesAnEmptyText)
+{
+    ScriptedPeer peer({{Bytes("now on air")}, {CloseConnection()}});
+    CNetRemocon client(ConnectLoopback(peer.Port()), true);
+    EXPECT_EQ(client.GetNowPgInfo(), "now on air");
+    EXPECT_EQ(client.GetNextPgInfo(), "");
+    EXPECT_TRUE(client.PeerClosed());
+}
+
+TEST(NetRemoconExchange, AnUpstreamThatNeverAnswersFailsAfterTheReplyTimeout)
+{
+    ScriptedPeer peer({{StaySilent()}});
+    CNetRemocon client(ConnectLoopback(peer.Port()), true);
+    client.SetReplyTimeout(300);
+    const auto start = std::chrono::steady_clock::now();
+    NamedNumberList list;
+    EXPECT_EQ(client.GetBonList(list, nullptr), StatusFailed);
+    const auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(waited, 290ms);
+    EXPECT_LT(waited, 3s);
+    EXPECT_TRUE(client.ReplyLost());
+    // The link is out of step now: nothing more is sent on it.
+    EXPECT_EQ(client.SetBon(0), StatusFailed);
+    EXPECT_EQ(client.GetNowPgInfo(), FailedText);
+    EXPECT_EQ(peer.Requests().size(), 1u);
+    EXPECT_GE(ReplyTimeoutMs, 10000) << "EpgDataCap_Bon needs seconds to open a tuner driver";
+}
+
+TEST(NetRemoconExchange, AStatusExchangeTimesOutToo)
+{
+    ScriptedPeer peer({{StaySilent()}});
+    CPatchedNetRemocon client({}, {}, ConnectLoopback(peer.Port()), true, true);
+    client.SetReplyTimeout(200);
+    EXPECT_EQ(client.SetService(5), StatusFailed);
+    EXPECT_TRUE(client.ReplyLost());
+}
