@@ -1,0 +1,95 @@
+#include <atomic>
+#include <chrono>
+#include <gtest/gtest.h>
+#include <thread>
+
+#include "common/thread_base.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+class Worker : public TThread {
+public:
+    Worker(std::atomic<int>& turns, std::atomic<bool>& destroyed)
+        : TThread(true), FTurns(turns), FDestroyed(destroyed)
+    {
+    }
+    ~Worker() override { FDestroyed = true; }
+
+protected:
+    void Execute() override
+    {
+        for (int i = 0; i < 2000 && !Terminated(); ++i) {
+            ++FTurns;
+            std::this_thread::sleep_for(1ms);
+        }
+    }
+
+private:
+    std::atomic<int>& FTurns;
+    std::atomic<bool>& FDestroyed;
+};
+
+class Reporter : public TThread {
+public:
+    explicit Reporter(std::thread::id& ranOn) : TThread(true), FRanOn(ranOn) {}
+
+protected:
+    void Execute() override
+    {
+        Synchronize([this] { FRanOn = std::this_thread::get_id(); });
+    }
+
+private:
+    std::thread::id& FRanOn;
+};
+
+} // namespace
+
+TEST(TThread, StartsSuspendedAndStopsOnRequest)
+{
+    std::atomic<int> turns{0};
+    std::atomic<bool> destroyed{false};
+    {
+        Worker worker(turns, destroyed);
+        std::this_thread::sleep_for(30ms);
+        EXPECT_EQ(turns, 0);
+        worker.Resume();
+        worker.Resume();
+        for (int i = 0; i < 200 && turns == 0; ++i)
+            std::this_thread::sleep_for(5ms);
+        EXPECT_GT(turns, 0);
+        worker.Terminate();
+        worker.WaitFor();
+        EXPECT_LT(turns, 2000);
+    }
+    EXPECT_TRUE(destroyed);
+}
+
+TEST(TThread, ASelfFreeingThreadDeletesItselfWhenItsBodyReturns)
+{
+    std::atomic<int> turns{0};
+    std::atomic<bool> destroyed{false};
+    auto* worker = new Worker(turns, destroyed);
+    worker->SetFreeOnTerminate(true);
+    worker->Resume();
+    worker->Terminate();
+    for (int i = 0; i < 400 && !destroyed; ++i)
+        std::this_thread::sleep_for(5ms);
+    EXPECT_TRUE(destroyed);
+}
+
+TEST(TThread, SynchronizeRunsOnTheMainThreadWhileTheWorkerWaits)
+{
+    MainThreadCalls::BecomeMainThread();
+    std::thread::id ranOn;
+    Reporter reporter(ranOn);
+    reporter.Resume();
+    int ran = 0;
+    for (int i = 0; i < 100 && ran == 0; ++i)
+        ran += MainThreadCalls::RunPending(50);
+    reporter.WaitFor();
+    EXPECT_EQ(ran, 1);
+    EXPECT_EQ(ranOn, std::this_thread::get_id());
+}
