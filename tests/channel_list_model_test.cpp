@@ -1,0 +1,172 @@
+#include <filesystem>
+#include <gtest/gtest.h>
+
+#include "channel/channel_files.h"
+#include "channel/channel_list_model.h"
+#include "common/file_io.h"
+#include "common/terminal_text.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+// A model of n scanned rows; row i is the service "S<i>" numbered 100+i.
+ChannelListModel Rows(int n)
+{
+    ChannelListModel model;
+    for (int i = 0; i < n; ++i) {
+        model.AddRow(BON_ALIAS{i, {"Bon", 0}, {"Space", 0}, {"Ch", static_cast<std::uint32_t>(i)},
+                               {"S" + std::to_string(i), static_cast<std::uint32_t>(100 + i)}});
+    }
+    return model;
+}
+
+// The rows by their original positions, top to bottom.
+std::vector<int> Order(const ChannelListModel& model)
+{
+    std::vector<int> order;
+    for (const ChannelRow& row : model.Rows())
+        order.push_back(static_cast<int>(row.alias->srv.number) - 100);
+    return order;
+}
+
+void Select(ChannelListModel& model, std::initializer_list<int> originals)
+{
+    for (std::size_t p = 0; p < model.Size(); ++p) {
+        const int original = static_cast<int>(model.Rows()[p].alias->srv.number) - 100;
+        bool selected = false;
+        for (const int o : originals)
+            selected = selected || o == original;
+        model.SetSelected(p, selected);
+    }
+}
+
+} // namespace
+
+TEST(ChannelListModel, MovingUpMovesRunsAndStopsAtTheTop)
+{
+    ChannelListModel five = Rows(5);
+    Select(five, {2, 3, 4});
+    five.MoveUp();
+    EXPECT_EQ(Order(five), (std::vector<int>{0, 2, 3, 4, 1}));
+    five.MoveUp();
+    EXPECT_EQ(Order(five), (std::vector<int>{2, 3, 4, 0, 1}));
+    five.MoveUp();
+    EXPECT_EQ(Order(five), (std::vector<int>{2, 3, 4, 0, 1}));
+    // The moved rows stay selected, and indexes stay a permutation of positions.
+    for (std::size_t p = 0; p < five.Size(); ++p) {
+        EXPECT_EQ(five.Rows()[p].alias->index, static_cast<std::int32_t>(p));
+        EXPECT_EQ(five.Rows()[p].selected, p < 3);
+    }
+
+    ChannelListModel four = Rows(4);
+    Select(four, {0, 1, 3});
+    four.MoveUp();
+    EXPECT_EQ(Order(four), (std::vector<int>{0, 1, 3, 2}));
+
+    ChannelListModel top = Rows(3);
+    Select(top, {0});
+    top.MoveUp();
+    EXPECT_EQ(Order(top), (std::vector<int>{0, 1, 2}));
+    Select(top, {});
+    top.MoveUp();
+    top.MoveDown();
+    EXPECT_EQ(Order(top), (std::vector<int>{0, 1, 2}));
+}
+
+TEST(ChannelListModel, MovingDownMirrorsMovingUp)
+{
+    ChannelListModel five = Rows(5);
+    Select(five, {0, 1, 2});
+    five.MoveDown();
+    EXPECT_EQ(Order(five), (std::vector<int>{3, 0, 1, 2, 4}));
+    five.MoveDown();
+    EXPECT_EQ(Order(five), (std::vector<int>{3, 4, 0, 1, 2}));
+    five.MoveDown();
+    EXPECT_EQ(Order(five), (std::vector<int>{3, 4, 0, 1, 2}));
+
+    ChannelListModel last = Rows(4);
+    Select(last, {3});
+    last.MoveDown();
+    EXPECT_EQ(Order(last), (std::vector<int>{0, 1, 2, 3}));
+    Select(last, {2, 3});
+    last.MoveDown();
+    EXPECT_EQ(Order(last), (std::vector<int>{0, 1, 2, 3}));
+    Select(last, {1});
+    last.MoveDown();
+    EXPECT_EQ(Order(last), (std::vector<int>{0, 2, 1, 3}));
+}
+
+TEST(ChannelListModel, RenameAndTheNameFieldFollowTheSelection)
+{
+    ChannelListModel model = Rows(4);
+    model.SetSelected(1, true);
+    EXPECT_EQ(model.NameFieldAfterChange(1), "S1");
+    model.SetSelected(3, true);
+    EXPECT_EQ(model.NameFieldAfterChange(3), "");
+    model.RenameSelected("News\tHD\r\n");
+    EXPECT_EQ(model.Rows()[1].displayName, "News HD  ");
+    EXPECT_EQ(model.Rows()[3].displayName, "News HD  ");
+    EXPECT_EQ(model.Rows()[3].alias->srv.name, "S3");
+    model.SetSelected(1, false);
+    EXPECT_EQ(model.NameFieldAfterChange(1), "");
+    EXPECT_EQ(model.NameFieldAfterChange(3), "News HD  ");
+    EXPECT_EQ(Order(model), (std::vector<int>{0, 1, 2, 3}));
+    model.RenameSelected("");
+    EXPECT_EQ(model.Rows()[3].displayName, "");
+}
+
+TEST(ChannelListModel, CreatesFilesFromTheTickedRowsInTheirOrder)
+{
+    TempDir dir;
+    const std::string folder = dir.Folder();
+
+    ChannelListModel model = Rows(4);
+    model.SetChecked(1, true);
+    model.SetChecked(3, true);
+    model.SetSelected(3, true);
+    model.RenameSelected("Renamed");
+    model.CreateChannelFiles(folder);
+    EXPECT_EQ(*ReadWholeFile(ChSetFilePath(folder)), "S1\t0\t0\t0\r\nRenamed\t0\t1\t0\r\n");
+    EXPECT_EQ(*ReadWholeFile(ChAliasFilePath(folder)),
+              "S1\t101\tBon\t0\tSpace\t0\tCh\t1\r\nS3\t103\tBon\t0\tSpace\t0\tCh\t3\r\n");
+
+    BonAliasList aliases;
+    LoadChAliasFile(ChAliasFilePath(folder), aliases);
+    ASSERT_EQ(aliases.size(), 2u);
+    EXPECT_EQ(aliases[1].index, 1);
+
+    ChannelListModel none = Rows(2);
+    none.CreateChannelFiles(folder);
+    EXPECT_EQ(ReadWholeFile(ChSetFilePath(folder))->size(), 0u);
+    EXPECT_EQ(ReadWholeFile(ChAliasFilePath(folder))->size(), 0u);
+}
+
+TEST(TerminalText, RoundTripsEveryByteStringExactly)
+{
+    // 地上デジタル, a half-width katakana, a 0x5C trail byte (ソ), NEC and IBM
+    // duplicates of the same character, bytes that are no character, and
+    // control bytes.
+    const std::string samples[] = {
+        "\x92\x6E\x8F\xE3\x83\x66\x83\x57\x83\x5E\x83\x8B",
+        "\xB1\x83\x5C\\path",
+        "\x87\x90\x81\xE0\xED\x40\xFA\x5C",
+        std::string("\x80\xA0\xFD\xFE\xFF\x81", 6),
+        std::string("a\tb\r\n\x01\x7F\0z", 9),
+        "plain ASCII",
+    };
+    for (const std::string& bytes : samples) {
+        const std::string shown = Cp932ToTerminal(bytes);
+        for (const char c : shown)
+            EXPECT_FALSE(c == '\t' || c == '\r' || c == '\n' || c == '\0') << shown;
+        const auto back = TerminalToCp932(shown);
+        ASSERT_TRUE(back) << shown;
+        EXPECT_EQ(*back, bytes) << shown;
+    }
+    EXPECT_EQ(Cp932ToTerminal("\x92\x6E\x8F\xE3"), "地上");
+    EXPECT_EQ(*TerminalToCp932("ＮＨＫ総合"), "\x82\x6D\x82\x67\x82\x6A\x91\x8D\x8D\x87");
+    // Text typed at the terminal: a lone backslash stays, a character code
+    // page 932 lacks is refused.
+    EXPECT_EQ(*TerminalToCp932("a\\b"), "a\\b");
+    EXPECT_FALSE(TerminalToCp932("\xF0\x9F\x98\x80"));
+    EXPECT_FALSE(TerminalToCp932("\xE3\x81"));
+}
