@@ -1,0 +1,18 @@
+#pragma once
+// What the command line needs of its console, per platform.
+#include <string>
+
+namespace console {
+
+// Texts reach the terminal as UTF-8.
+void Setup();
+// Ctrl+C, SIGINT, SIGTERM and, on Windows, the console closing, ask the
+// program to stop instead of killing it.
+void InstallStopHandler();
+bool StopRequested();
+// Tells a waiting console-close handler that the program has stopped.
+void AcknowledgeStopped();
+// A file path as the platform's file calls take it, shown as UTF-8.
+std::string PathForDisplay(const std::string& path);
+
+} // namespace console

@@ -1,0 +1,83 @@
+// vernwick-cli: the patch server and the channel-file tools without a window,
+// for home servers.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/cli/commands.h"
+#include "app/cli/console.h"
+#include "net/socket.h"
+
+namespace {
+
+const char HelpText[] =
+    "usage: vernwick-cli COMMAND [OPTIONS]\n"
+    "\n"
+    "Vernwick shows every TVTest viewer one virtual tuner whose channels are\n"
+    "services picked from all of EpgDataCap_Bon's tuners, and drives\n"
+    "EpgDataCap_Bon when a viewer selects one.\n"
+    "\n"
+    "commands:\n"
+    "  serve          run the patch server until Ctrl+C, SIGINT or SIGTERM\n"
+    "  scan           list every service EpgDataCap_Bon can tune (one line each)\n"
+    "  make-channels  write the two channel files from lines in scan's form\n"
+    "\n"
+    "options of serve:\n"
+    "  --ini FILE          settings file (default: Vernwick.ini beside the program)\n"
+    "  --channels DIR      folder of the channel files (default: the program's folder)\n"
+    "  --verbose           one line per viewer connection and disconnection, per\n"
+    "                      upstream connection, reconnection and loss, and per\n"
+    "                      EpgDataCap_Bon launch and end\n"
+    "  --reply-timeout MS  how long to wait for EpgDataCap_Bon's answer (default 15000)\n"
+    "\n"
+    "options of scan:\n"
+    "  --ini FILE          settings file (address, port and MultiTuner)\n"
+    "\n"
+    "options of make-channels:  [--channels DIR] [FILE]\n"
+    "  reads FILE, or standard input when FILE is absent or \"-\"\n"
+    "\n"
+    "'vernwick-cli COMMAND --help' shows this text too.\n";
+
+} // namespace
+
+void PrintError(const std::string& text)
+{
+    std::fprintf(stderr, "%s\n", text.c_str());
+    std::fflush(stderr);
+}
+
+int main(int argc, char** argv)
+{
+    console::Setup();
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty()) {
+        std::fputs(HelpText, stderr);
+        return 2;
+    }
+    const std::string command = args.front();
+    args.erase(args.begin());
+    for (const std::string& arg : args) {
+        if (arg == "--help" || arg == "-h") {
+            std::fputs(HelpText, stdout);
+            return 0;
+        }
+    }
+    if (command == "--help" || command == "-h" || command == "help") {
+        std::fputs(HelpText, stdout);
+        return 0;
+    }
+
+    SocketStartup();
+    int status = 2;
+    if (command == "serve") {
+        status = ServeCommand(args);
+    } else if (command == "scan") {
+        status = ScanCommand(args);
+    } else if (command == "make-channels") {
+        status = MakeChannelsCommand(args);
+    } else {
+        PrintError("unknown command: " + command + " (see vernwick-cli --help)");
+    }
+    SocketCleanup();
+    return status;
+}

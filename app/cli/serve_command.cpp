@@ -1,0 +1,112 @@
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+
+#include "app/cli/commands.h"
+#include "app/cli/console.h"
+#include "app/cli/options.h"
+#include "channel/channel_files.h"
+#include "common/file_io.h"
+#include "common/integer_text.h"
+#include "common/settings.h"
+#include "common/thread_base.h"
+#include "server/patcher.h"
+
+namespace {
+
+std::string FileErrorText(const FileError& error)
+{
+    std::string text = error.Template();
+    const std::size_t at = text.find("%s");
+    if (at != std::string::npos)
+        text.replace(at, 2, console::PathForDisplay(error.Path()));
+    return text;
+}
+
+const char* EventText(ServerEvent event)
+{
+    switch (event) {
+    case ServerEvent::Listening: return "listening on port";
+    case ServerEvent::ViewerConnected: return "viewer connected, viewers now";
+    case ServerEvent::ViewerRefused: return "viewer refused: EpgDataCap_Bon not reachable";
+    case ServerEvent::ViewerDisconnected: return "viewer disconnected, viewers now";
+    case ServerEvent::UpstreamConnected: return "connected to EpgDataCap_Bon, current channel";
+    case ServerEvent::UpstreamReconnected: return "reconnected to EpgDataCap_Bon, current channel";
+    case ServerEvent::UpstreamLost: return "connection to EpgDataCap_Bon lost";
+    case ServerEvent::UpstreamDropped: return "last viewer gone, connection to EpgDataCap_Bon closed";
+    case ServerEvent::EpgDataCapBonLaunched: return "EpgDataCap_Bon launched";
+    case ServerEvent::EpgDataCapBonEnded: return "EpgDataCap_Bon ended";
+    case ServerEvent::EpgDataCapBonLetGo: return "EpgDataCap_Bon left running";
+    }
+    return "";
+}
+
+} // namespace
+
+int ServeCommand(const std::vector<std::string>& args)
+{
+    Options options(args, {"--ini", "--channels", "--reply-timeout"}, {"--verbose"});
+    if (!options.Parse() || !options.Positional().empty()) {
+        PrintError(options.Error().empty() ? "serve takes no file arguments" : options.Error());
+        return 2;
+    }
+    const std::string iniPath = options.Value("--ini").value_or(DefaultSettingsPath());
+    const std::string dir = WithTrailingSeparator(options.Value("--channels").value_or(ExecutableDir()));
+
+    const Settings settings = LoadSettings(iniPath);
+    NamedNumberList channels;
+    BonAliasList aliases;
+    try {
+        LoadChSetFile(ChSetFilePath(dir), channels);
+        LoadChAliasFile(ChAliasFilePath(dir), aliases);
+    } catch (const FileError& error) {
+        PrintError(FileErrorText(error));
+        return 1;
+    }
+
+    console::InstallStopHandler();
+    MainThreadCalls::BecomeMainThread();
+    bool finished = false;
+    auto server = std::make_unique<TPatchedRemoconMasterThread>(
+        ServerPortNumber(settings), settings.RemoconAddr, RemoconPortNumber(settings),
+        settings.EpgDataCapBonAutoLaunch, settings.EpgDataCapBonExePath, settings.EpgDataCapBonExeParam,
+        settings.EpgDataCapBonWindowText, channels, aliases, settings.MultiTuner, true);
+    server->SetOnFinished([&finished] { finished = true; });
+    if (const auto timeout = options.Value("--reply-timeout")) {
+        const auto ms = ReadIntegerText(*timeout);
+        if (!ms || *ms <= 0) {
+            PrintError("--reply-timeout takes a positive number of milliseconds");
+            return 2;
+        }
+        server->SetReplyTimeout(*ms);
+    }
+    if (options.Flag("--verbose")) {
+        auto printMutex = std::make_shared<std::mutex>();
+        server->SetObserver([printMutex](ServerEvent event, const std::string& detail) {
+            std::lock_guard<std::mutex> guard(*printMutex);
+            std::printf("%s%s%s\n", EventText(event), detail.empty() ? "" : " ", detail.c_str());
+            std::fflush(stdout);
+        });
+    }
+    server->Resume();
+
+    bool stopSent = false;
+    while (!finished) {
+        MainThreadCalls::RunPending(100);
+        if (!stopSent && console::StopRequested()) {
+            server->Terminate();
+            stopSent = true;
+        }
+    }
+    server->WaitFor();
+    const bool succeeded = server->FSucceeded;
+    const std::string message = server->FErrorMessage;
+    server.reset();
+    console::AcknowledgeStopped();
+    if (!succeeded) {
+        PrintError(message);
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,164 @@
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+#include "common/file_io.h"
+#include "net/event.h"
+#include "process/child_process.h"
+#include "support/tool_path.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// A lock name no other test program uses at the same time.
+std::string UniqueName(const char* what)
+{
+    static int counter = 0;
+    return std::string("vwtest-") + what + "-" +
+           std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + "-" +
+           std::to_string(counter++);
+}
+
+// Starts vernwick-lockholder and waits (bounded) until it holds the lock.
+bool StartHolder(ChildProcess& child, const std::string& name, const std::string& readyFile, int holdMs)
+{
+    std::filesystem::remove(readyFile);
+    if (!child.Start(ToolPath("vernwick-lockholder"), {name, readyFile, std::to_string(holdMs)}))
+        return false;
+    for (int i = 0; i < 1000; ++i) {
+        if (std::filesystem::exists(readyFile))
+            return true;
+        std::this_thread::sleep_for(10ms);
+    }
+    return false;
+}
+
+std::string TempFile(const std::string& name)
+{
+    return (std::filesystem::temp_directory_path() / name).string();
+}
+
+} // namespace
+
+TEST(NamedLock, ThreadsRunTheGuardedBlockOneAfterTheOther)
+{
+    event_object lock(UniqueName("threads"), true);
+    std::atomic<int> inside{0};
+    std::atomic<int> overlaps{0};
+    int total = 0;
+    auto worker = [&] {
+        for (int i = 0; i < 200; ++i) {
+            auto_lock_object hold(lock);
+            if (inside.fetch_add(1) != 0)
+                ++overlaps;
+            ++total;
+            std::this_thread::yield();
+            inside.fetch_sub(1);
+        }
+    };
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 4; ++i)
+        threads.emplace_back(worker);
+    for (auto& t : threads)
+        t.join();
+    EXPECT_EQ(overlaps, 0);
+    EXPECT_EQ(total, 800);
+}
+
+TEST(NamedLock, AnExceptionLeavingTheBlockReleasesIt)
+{
+    event_object lock(UniqueName("exception"), true);
+    try {
+        auto_lock hold(&lock);
+        throw std::runtime_error("leave");
+    } catch (const std::runtime_error&) {
+    }
+    EXPECT_EQ(lock.Wait(1000), WaitObject0);
+    lock.Signal();
+    try {
+        auto_lock_object hold(lock);
+        throw std::runtime_error("leave");
+    } catch (const std::runtime_error&) {
+    }
+    EXPECT_EQ(lock.Wait(1000), WaitObject0);
+    lock.Signal();
+}
+
+TEST(NamedLock, HandlesOnOneNameShareOneState)
+{
+    const std::string name = UniqueName("shared");
+    event_object first(name, true);
+    event_object second(name, true); // exists already: the initial state has no effect
+    event_object copy(first);
+    ASSERT_TRUE(copy.IsValid());
+    EXPECT_EQ(copy.Name(), name);
+
+    ASSERT_EQ(first.Wait(WaitInfinite), WaitObject0);
+    EXPECT_EQ(second.Wait(50), WaitTimeout);
+    EXPECT_EQ(copy.Wait(0), WaitTimeout);
+    std::thread releaser([&] {
+        std::this_thread::sleep_for(50ms);
+        first.Signal();
+    });
+    EXPECT_EQ(second.Wait(5000), WaitObject0);
+    releaser.join();
+    // Exactly one waiter got through: the lock is taken again.
+    EXPECT_EQ(first.Wait(0), WaitTimeout);
+    second.Signal();
+    EXPECT_EQ(first.Wait(0), WaitObject0);
+    first.Signal();
+}
+
+TEST(NamedLock, UnnamedEventsAreNumberedAndMissingHandlesFailSoftly)
+{
+    event_object a, b;
+    ASSERT_EQ(a.Name().rfind("event", 0), 0u);
+    ASSERT_EQ(b.Name().rfind("event", 0), 0u);
+    EXPECT_EQ(std::stoul(b.Name().substr(5)), std::stoul(a.Name().substr(5)) + 1);
+    // The two are different locks.
+    ASSERT_EQ(a.Wait(0), WaitObject0);
+    EXPECT_EQ(b.Wait(0), WaitObject0);
+    a.Signal();
+    b.Signal();
+}
+
+TEST(NamedLock, ExcludesAnotherProcessAndIsFreedWhenItsHolderIsKilled)
+{
+    const std::string name = UniqueName("process");
+    const std::string ready = TempFile(name + ".ready");
+    event_object lock(name, true);
+    {
+        ChildProcess holder;
+        ASSERT_TRUE(StartHolder(holder, name, ready, -1));
+        EXPECT_EQ(lock.Wait(200), WaitTimeout);
+        holder.Terminate();
+        EXPECT_TRUE(holder.Wait(5000).has_value());
+        // The kernel let go of the dead holder's lock.
+        EXPECT_EQ(lock.Wait(5000), WaitObject0);
+        lock.Signal();
+    }
+    {
+        // A holder that gives the lock back lets a waiter without time-out in.
+        ChildProcess holder;
+        ASSERT_TRUE(StartHolder(holder, name, ready, 300));
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(lock.Wait(WaitInfinite), WaitObject0);
+        EXPECT_GE(std::chrono::steady_clock::now() - start, 100ms);
+        // While this process holds it, a new holder cannot take it.
+        ChildProcess blocked;
+        std::filesystem::remove(ready);
+        ASSERT_TRUE(blocked.Start(ToolPath("vernwick-lockholder"), {name, ready, "0"}));
+        std::this_thread::sleep_for(300ms);
+        EXPECT_FALSE(std::filesystem::exists(ready));
+        lock.Signal();
+        EXPECT_TRUE(blocked.Wait(10000).has_value());
+        EXPECT_TRUE(std::filesystem::exists(ready));
+        holder.Wait(5000);
+    }
+    std::filesystem::remove(ready);
+}
