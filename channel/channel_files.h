@@ -1,0 +1,70 @@
+#pragma once
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include "common/bon_alias.h"
+#include "common/named_number.h"
+
+// The two channel files beside the executable. The ChSet file lists the
+// virtual channels as the viewer sees them (display name, virtual number); the
+// ChAlias file says, line for line, where each one really lives in
+// EpgDataCap_Bon. Both are CP932 bytes, one record per CR LF ended line, with
+// fields separated by single TABs.
+
+inline constexpr char ChannelFileBaseName[] = "BonDriver_TVTest(TVTest)";
+inline constexpr char ChSetFileSuffix[] = ".ChSet.txt";
+inline constexpr char ChAliasFileSuffix[] = ".ChAlias.txt";
+
+// Full names of the files in a folder; dir ends with its separator (as
+// ExecutableDir() gives it) or is empty.
+std::string ChSetFilePath(const std::string& dir);
+std::string ChAliasFilePath(const std::string& dir);
+
+// Message templates of the two file errors; %s stands for the full path.
+inline constexpr char FileOpenErrorText[] = "ファイル %s は開けません";
+inline constexpr char FileCreateErrorText[] = "ファイル %s を作成できません";
+
+// A channel file that cannot be read or written. what() is the template with
+// the path put in. The template is UTF-8 but the path is ANSI bytes, so a user
+// interface that converts texts should build its message from Template() and
+// Path() rather than from what().
+class FileError : public std::runtime_error {
+public:
+    FileError(const char* messageTemplate, std::string path);
+
+    const std::string& Path() const noexcept { return FPath; }
+    const std::string& Template() const noexcept { return FTemplate; }
+
+private:
+    std::string FPath;
+    std::string FTemplate;
+};
+
+// Writers: the whole file is built in memory and then takes the place of the
+// old one in one step, so a failed write leaves the old file as it was.
+// Throw FileError(FileCreateErrorText) when the file cannot be written.
+void SaveChSetFile(const std::string& path, const NamedNumberList& channels);
+void SaveChAliasFile(const std::string& path, const BonAliasList& aliases);
+
+// Loaders: replace the list with the file's valid lines. Throw
+// FileError(FileOpenErrorText), leaving the list untouched, when the file
+// cannot be read.
+void LoadChSetFile(const std::string& path, NamedNumberList& channels);
+void LoadChAliasFile(const std::string& path, BonAliasList& aliases);
+
+// The file texts themselves, without any file access.
+std::string FormatChSetText(const NamedNumberList& channels);
+std::string FormatChAliasText(const BonAliasList& aliases);
+void ParseChSetText(std::string_view text, NamedNumberList& channels);
+void ParseChAliasText(std::string_view text, BonAliasList& aliases);
+
+// Virtual to real: the row that virtual channel `channel` selects, or nullptr
+// when there is none (negative numbers count as huge ones).
+const BON_ALIAS* FindBonAlias(const BonAliasList& aliases, std::int32_t channel);
+
+// Real to virtual: the index of the first row that names this BonDriver,
+// space, channel and service; 0 when no row does.
+std::int32_t FindVirtualChannel(const BonAliasList& aliases, std::uint32_t bn, std::uint32_t spc,
+                                std::uint32_t ch, std::uint32_t srv);
