@@ -1,0 +1,87 @@
+#include "common/settings.h"
+
+#include "common/file_io.h"
+#include "common/ini_profile.h"
+#include "common/integer_text.h"
+
+namespace {
+
+// "に書き込めません" in code page 932.
+constexpr const char* CannotWriteSuffix = " \x82\xC9\x8F\x91\x82\xAB\x8D\x9E\x82\xDF\x82\xDC\x82\xB9\x82\xF1";
+
+std::string ReadText(const std::string& path, const char* key, const std::string& fallback)
+{
+    return ReadProfileString(path, SettingsSection, key, fallback);
+}
+
+bool ReadBool(const std::string& path, const char* key, bool fallback)
+{
+    const std::string text = ReadProfileString(path, SettingsSection, key, "");
+    const auto value = ReadIntegerText(text);
+    return value ? *value != 0 : fallback;
+}
+
+} // namespace
+
+std::string SettingsWriteErrorText(const std::string& path)
+{
+    return path + CannotWriteSuffix;
+}
+
+SettingsWriteError::SettingsWriteError(const std::string& path)
+    : std::runtime_error(SettingsWriteErrorText(path)), FPath(path)
+{
+}
+
+std::string SettingsPathFor(const std::string& exePath)
+{
+    const std::string dir = ExtractFileDir(exePath);
+    const std::string name = exePath.substr(dir.size());
+    const auto dot = name.rfind('.');
+    return dir + (dot == std::string::npos ? name : name.substr(0, dot)) + ".ini";
+}
+
+std::string DefaultSettingsPath()
+{
+    return ExecutableDir() + "Vernwick.ini";
+}
+
+Settings LoadSettings(const std::string& path)
+{
+    Settings s;
+    s.RemoconAddr = ReadText(path, "RemoconAddr", s.RemoconAddr);
+    s.RemoconPort = ReadText(path, "RemoconPort", s.RemoconPort);
+    s.ServerPort = ReadText(path, "ServerPort", s.ServerPort);
+    s.EpgDataCapBonAutoLaunch = ReadBool(path, "EpgDataCapBonAutoLaunch", s.EpgDataCapBonAutoLaunch);
+    s.EpgDataCapBonExePath = ReadText(path, "EpgDataCapBonExePath", s.EpgDataCapBonExePath);
+    s.EpgDataCapBonExeParam = ReadText(path, "EpgDataCapBonExeParam", s.EpgDataCapBonExeParam);
+    s.EpgDataCapBonWindowText = ReadText(path, "EpgDataCapBonWindowText", s.EpgDataCapBonWindowText);
+    s.MultiTuner = ReadBool(path, "MultiTuner", s.MultiTuner);
+    return s;
+}
+
+void SaveSettings(const std::string& path, const Settings& s)
+{
+    const ProfileEntries entries = {
+        {"RemoconAddr", s.RemoconAddr},
+        {"RemoconPort", s.RemoconPort},
+        {"ServerPort", s.ServerPort},
+        {"EpgDataCapBonAutoLaunch", s.EpgDataCapBonAutoLaunch ? "1" : "0"},
+        {"EpgDataCapBonExePath", s.EpgDataCapBonExePath},
+        {"EpgDataCapBonExeParam", s.EpgDataCapBonExeParam},
+        {"EpgDataCapBonWindowText", s.EpgDataCapBonWindowText},
+        {"MultiTuner", s.MultiTuner ? "1" : "0"},
+    };
+    if (!WriteProfileStrings(path, SettingsSection, entries))
+        throw SettingsWriteError(path);
+}
+
+std::int32_t ServerPortNumber(const Settings& settings)
+{
+    return IntegerTextOr(settings.ServerPort, DefaultServerPort);
+}
+
+std::int32_t RemoconPortNumber(const Settings& settings)
+{
+    return IntegerTextOr(settings.RemoconPort, DefaultRemoconPort);
+}

@@ -1,0 +1,48 @@
+#pragma once
+// The program's settings, all in section "Parameter" of one ini file.
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+struct Settings {
+    std::string RemoconAddr = "127.0.0.1";
+    std::string RemoconPort = "1334";
+    std::string ServerPort = "51334";
+    bool EpgDataCapBonAutoLaunch = false;
+    std::string EpgDataCapBonExePath;
+    std::string EpgDataCapBonExeParam = "/min";
+    std::string EpgDataCapBonWindowText = "EpgDataCap_Bon";
+    bool MultiTuner = true;
+};
+
+inline constexpr const char* SettingsSection = "Parameter";
+inline constexpr std::int32_t DefaultRemoconPort = 1334;
+inline constexpr std::int32_t DefaultServerPort = 51334;
+
+// "%s に書き込めません" (cannot write to %s), with the settings file's path.
+class SettingsWriteError : public std::runtime_error {
+public:
+    explicit SettingsWriteError(const std::string& path);
+    const std::string& Path() const { return FPath; }
+
+private:
+    std::string FPath;
+};
+std::string SettingsWriteErrorText(const std::string& path);
+
+// The executable's path with its extension (from the last "." of the file
+// name on) replaced by ".ini", or ".ini" appended when it has none.
+std::string SettingsPathFor(const std::string& exePath);
+// "Vernwick.ini" beside the running program, the file the window also uses.
+std::string DefaultSettingsPath();
+
+// Every key that is missing, empty (booleans) or not integer text (booleans)
+// takes its default; nothing is ever rejected.
+Settings LoadSettings(const std::string& path);
+// Writes all eight keys in their fixed order; throws SettingsWriteError.
+void SaveSettings(const std::string& path, const Settings& settings);
+
+// The port texts as the server start reads them: integer text, or the
+// default port when the text is not integer text. No range check.
+std::int32_t ServerPortNumber(const Settings& settings);
+std::int32_t RemoconPortNumber(const Settings& settings);

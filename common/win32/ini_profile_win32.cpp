@@ -1,0 +1,40 @@
+// The platform's private-profile service. Saving goes through a copy of the
+// file that replaces it only once every key has been written, because the
+// service rewrites the file in place and a crash there would leave it cut.
+#include "common/ini_profile.h"
+
+#include <windows.h>
+
+#include <vector>
+
+std::string ReadProfileString(const std::string& path, std::string_view section, std::string_view key,
+                              std::string_view defaultValue)
+{
+    std::vector<char> buffer(ProfileValueLimit + 1, '\0');
+    const std::string s(section), k(key), d(defaultValue);
+    const DWORD length = GetPrivateProfileStringA(s.c_str(), k.c_str(), d.c_str(), buffer.data(),
+                                                  static_cast<DWORD>(buffer.size()), path.c_str());
+    return std::string(buffer.data(), length);
+}
+
+bool WriteProfileStrings(const std::string& path, std::string_view section, const ProfileEntries& entries)
+{
+    const std::string temp = path + ".tmp";
+    DeleteFileA(temp.c_str());
+    if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES && !CopyFileA(path.c_str(), temp.c_str(), FALSE))
+        return false;
+    const std::string s(section);
+    for (const auto& [key, value] : entries) {
+        if (!WritePrivateProfileStringA(s.c_str(), key.c_str(), value.c_str(), temp.c_str())) {
+            DeleteFileA(temp.c_str());
+            return false;
+        }
+    }
+    // Flush the service's cached copy before the file changes its name.
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, temp.c_str());
+    if (!MoveFileExA(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        DeleteFileA(temp.c_str());
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,131 @@
+// The settings file, through whichever ini service the platform has; the same
+// expectations hold for both.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "common/file_io.h"
+#include "common/ini_profile.h"
+#include "common/settings.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+void WriteFile(const std::string& path, const std::string& bytes)
+{
+    std::ofstream out(path, std::ios::binary);
+    out << bytes;
+}
+
+std::string ReadFile(const std::string& path)
+{
+    return ReadWholeFile(path).value_or("<missing>");
+}
+
+} // namespace
+
+TEST(Settings, FileNameFollowsTheExecutable)
+{
+    EXPECT_EQ(SettingsPathFor("D:\\Apps\\x.exe"), "D:\\Apps\\x.ini");
+    EXPECT_EQ(SettingsPathFor("/opt/vernwick/vernwick-cli"), "/opt/vernwick/vernwick-cli.ini");
+    EXPECT_EQ(SettingsPathFor("/opt/v.1/a.b.exe"), "/opt/v.1/a.b.ini");
+    EXPECT_EQ(ExtractFileName(DefaultSettingsPath()), "Vernwick.ini");
+}
+
+TEST(Settings, MissingFileGivesDefaultsAndSaveCreatesEveryKey)
+{
+    TempDir dir;
+    const std::string path = dir.File("Vernwick.ini");
+    const Settings s = LoadSettings(path);
+    EXPECT_EQ(s.RemoconAddr, "127.0.0.1");
+    EXPECT_EQ(s.RemoconPort, "1334");
+    EXPECT_EQ(s.ServerPort, "51334");
+    EXPECT_FALSE(s.EpgDataCapBonAutoLaunch);
+    EXPECT_EQ(s.EpgDataCapBonExePath, "");
+    EXPECT_EQ(s.EpgDataCapBonExeParam, "/min");
+    EXPECT_EQ(s.EpgDataCapBonWindowText, "EpgDataCap_Bon");
+    EXPECT_TRUE(s.MultiTuner);
+
+    SaveSettings(path, s);
+    for (const char* key : {"RemoconAddr", "RemoconPort", "ServerPort", "EpgDataCapBonAutoLaunch",
+                            "EpgDataCapBonExePath", "EpgDataCapBonExeParam", "EpgDataCapBonWindowText",
+                            "MultiTuner"})
+        EXPECT_NE(ReadProfileString(path, "Parameter", key, "<none>"), "<none>") << key;
+    EXPECT_EQ(ReadProfileString(path, "Parameter", "EpgDataCapBonExeParam", ""), "/min");
+    EXPECT_EQ(ReadProfileString(path, "Parameter", "MultiTuner", ""), "1");
+    EXPECT_EQ(ReadProfileString(path, "Parameter", "EpgDataCapBonAutoLaunch", ""), "0");
+}
+
+TEST(Settings, ValuesAreReadKeyByKeyWithTheirOwnFallbacks)
+{
+    TempDir dir;
+    const std::string path = dir.File("Vernwick.ini");
+    WriteFile(path, "[Parameter]\r\n"
+                    "ServerPort=abc\r\n"
+                    "RemoconPort=0x536\r\n"
+                    "EpgDataCapBonExeParam=\r\n"
+                    "EpgDataCapBonAutoLaunch=1\r\n"
+                    "MultiTuner=0x0\r\n"
+                    "EpgDataCapBonWindowText=\x83\x65\x83\x58\x83\x67\r\n");
+    Settings s = LoadSettings(path);
+    EXPECT_EQ(s.ServerPort, "abc");
+    EXPECT_EQ(ServerPortNumber(s), 51334);
+    EXPECT_EQ(RemoconPortNumber(s), 0x536);
+    EXPECT_EQ(s.EpgDataCapBonExeParam, ""); // present but empty: not "/min"
+    EXPECT_TRUE(s.EpgDataCapBonAutoLaunch);
+    EXPECT_FALSE(s.MultiTuner);
+    EXPECT_EQ(s.EpgDataCapBonWindowText, "\x83\x65\x83\x58\x83\x67"); // bytes untouched
+
+    WriteFile(path, "[Parameter]\nMultiTuner=yes\nEpgDataCapBonAutoLaunch=\nRemoconPort=1334 \n");
+    s = LoadSettings(path);
+    EXPECT_TRUE(s.MultiTuner);                // a word is no integer: default
+    EXPECT_FALSE(s.EpgDataCapBonAutoLaunch);  // empty boolean: default
+    EXPECT_EQ(RemoconPortNumber(s), 1334);
+
+    // Values are cut at 2047 bytes.
+    WriteFile(path, "[Parameter]\nRemoconAddr=" + std::string(3000, 'a') + "\n");
+    EXPECT_EQ(LoadSettings(path).RemoconAddr, std::string(2047, 'a'));
+}
+
+TEST(Settings, SaveReplacesInPlaceAndKeepsEverythingElse)
+{
+    TempDir dir;
+    const std::string path = dir.File("Vernwick.ini");
+    WriteFile(path, "[Other]\r\nServerPort=1\r\n[Parameter]\r\nUnknown=keep me\r\nServerPort=abc\r\n"
+                    "\r\n[Tail]\r\nx=y\r\n");
+    Settings s = LoadSettings(path);
+    EXPECT_EQ(s.ServerPort, "abc");
+    s.RemoconAddr = "tuner.local";
+    SaveSettings(path, s);
+
+    EXPECT_EQ(ReadProfileString(path, "Other", "ServerPort", ""), "1");
+    EXPECT_EQ(ReadProfileString(path, "Parameter", "Unknown", ""), "keep me");
+    EXPECT_EQ(ReadProfileString(path, "Parameter", "ServerPort", ""), "abc");
+    EXPECT_EQ(ReadProfileString(path, "Tail", "x", ""), "y");
+    const Settings back = LoadSettings(path);
+    EXPECT_EQ(back.RemoconAddr, "tuner.local");
+    EXPECT_EQ(back.ServerPort, "abc");
+
+    // The new keys went into their own section, not after [Tail].
+    const std::string text = ReadFile(path);
+    EXPECT_LT(text.find("RemoconAddr=tuner.local"), text.find("[Tail]"));
+    EXPECT_EQ(text.find("ServerPort=abc"), text.rfind("ServerPort=abc")); // replaced, not repeated
+    EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
+}
+
+TEST(Settings, AFailedSaveLeavesTheOldFileAndNamesIt)
+{
+    TempDir dir;
+    // A folder where the file should be cannot be replaced by a file.
+    const std::string path = dir.File("Vernwick.ini");
+    std::filesystem::create_directory(path);
+    try {
+        SaveSettings(path, Settings());
+        FAIL() << "save into a folder reported success";
+    } catch (const SettingsWriteError& e) {
+        EXPECT_EQ(e.Path(), path);
+        EXPECT_EQ(std::string(e.what()), path + " \x82\xC9\x8F\x91\x82\xAB\x8D\x9E\x82\xDF\x82\xDC\x82\xB9\x82\xF1");
+    }
+    EXPECT_TRUE(std::filesystem::is_directory(path));
+}
