@@ -1,0 +1,23 @@
+#pragma once
+// Starting and reaping child programs without a shell.
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+// Starts exe with argv (argv[0] included): no shell, only the standard
+// descriptors inherited, signals unblocked and the usual ones at their
+// default action (ignoring SIGPIPE is this program's choice, not the
+// child's). -1 when it cannot be started.
+pid_t SpawnChild(const std::string& exe, const std::vector<std::string>& argv);
+
+enum class ReapResult { Reaped, Running, NotOurChild };
+
+// Reaps the child if it has ended, storing its wait status.
+ReapResult TryReap(pid_t pid, int* status);
+
+// Reaps the child, waiting for as long as it takes.
+bool ReapBlocking(pid_t pid, int* status);
+
+// Hands a child still running to a reaper that collects it once it ends,
+// so that it never stays a zombie. Its pid stays reserved until then.
+void ReapWhenEnded(pid_t pid);

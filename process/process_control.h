@@ -1,0 +1,49 @@
+#pragma once
+// The platform's side of the EpgDataCap_Bon manager: finding a process by its
+// executable's file name, starting one, waiting for it to finish starting up,
+// asking it to quit and ending it.
+#include <memory>
+#include <string>
+
+// Characters after which a path's file-name part starts on this platform.
+extern const char ProcessPathSeparators[];
+
+// The platform's hold on a process that the manager started: its handles,
+// or its process id kept reserved by not reaping it.
+struct StartedProcess;
+
+struct StartedProcessRelease {
+    // Gives the hold back without touching the process: closes its handles,
+    // or reaps it, at once or (while it still runs) once it has ended.
+    void operator()(StartedProcess* process) const;
+};
+using StartedProcessPtr = std::unique_ptr<StartedProcess, StartedProcessRelease>;
+
+enum class ProcessWait { Done, TimedOut, Failed };
+
+namespace ProcessControl {
+
+// True when a running process's executable has this file name, ignoring
+// letter case; false also when the process list cannot be read.
+bool AnyProcessNamed(const std::string& fileName);
+
+// Starts the program with the launch command line of path and params, at
+// this program's own priority, in its current folder; null on failure.
+StartedProcessPtr Start(const std::string& exePath, const std::string& exeParam);
+
+// One round of waiting for the process to finish starting up: Done when it
+// has (or has ended), TimedOut after ms, Failed when this cannot be told.
+ProcessWait WaitForInputIdle(StartedProcess& process, int ms);
+
+// Asks the process to quit; false when nothing could be asked of it.
+bool AskToQuit(StartedProcess& process, const std::string& windowText);
+
+// Waits at most ms for the process to end.
+ProcessWait WaitForEnd(StartedProcess& process, int ms);
+
+// Ends the process by force (nothing when it has ended already).
+void EndByForce(StartedProcess& process);
+
+long ProcessId(const StartedProcess& process);
+
+} // namespace ProcessControl

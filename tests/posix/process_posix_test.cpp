@@ -1,0 +1,123 @@
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <pthread.h>
+#include <thread>
+#include <unistd.h>
+
+#include "common/file_io.h"
+#include "process/child_process.h"
+#include "process/command_line.h"
+#include "process/epgdatacapbon_manager.h"
+#include "support/temp_dir.h"
+#include "support/tool_path.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// True once the process is gone from the process table: ended and reaped,
+// not a zombie.
+bool Reaped(long pid)
+{
+    return !std::filesystem::exists("/proc/" + std::to_string(pid));
+}
+
+bool WaitReaped(long pid)
+{
+    for (int i = 0; i < 500; ++i) {
+        if (Reaped(pid))
+            return true;
+        std::this_thread::sleep_for(10ms);
+    }
+    return false;
+}
+
+std::string SleeperCopy(const TempDir& dir, const std::string& name)
+{
+    const std::string path = dir.File(name);
+    std::filesystem::copy_file(ToolPath("vernwick-sleeper"), path);
+    return path;
+}
+
+} // namespace
+
+TEST(ProcessPosix, FileNamePartAlsoEndsAtSlash)
+{
+    EXPECT_EQ(FileNamePart("/opt/edcb/EpgDataCap_Bon"), "EpgDataCap_Bon");
+    // argv[0] of a program run under Wine.
+    EXPECT_EQ(FileNamePart(R"(Z:\opt\edcb\EpgDataCap_Bon.exe)"), "EpgDataCap_Bon.exe");
+}
+
+TEST(ProcessPosix, NoZombieIsLeftBehind)
+{
+    TempDir dir;
+    const std::string path = SleeperCopy(dir, "reaped-standin");
+    long pid = 0;
+    {
+        ChildProcess child;
+        ASSERT_TRUE(child.Start(path, {}));
+        pid = child.Id();
+        EXPECT_FALSE(Reaped(pid));
+    }
+    EXPECT_TRUE(Reaped(pid)) << "the destructor ends and reaps its child";
+
+    CEpgDataCapBonManager manager(path, "", "", [] { return false; });
+    manager.SetQuitTimeoutMs(2000);
+    ASSERT_TRUE(manager.LaunchIfNotRunning());
+    pid = manager.LaunchedProcessId();
+    manager.Close(true);
+    EXPECT_TRUE(Reaped(pid));
+
+    // Let go while running: collected once it ends on its own.
+    CEpgDataCapBonManager letGo(path, "--exit-after-ms 300", "", [] { return false; });
+    ASSERT_TRUE(letGo.LaunchIfNotRunning());
+    pid = letGo.LaunchedProcessId();
+    letGo.Close(false);
+    EXPECT_FALSE(Reaped(pid));
+    EXPECT_TRUE(WaitReaped(pid));
+
+    // Ended by the user while held: a zombie does not count as running, and
+    // the next launch collects it.
+    ASSERT_TRUE(letGo.LaunchIfNotRunning());
+    pid = letGo.LaunchedProcessId();
+    for (int i = 0; i < 500 && letGo.FindRunningProcess(); ++i)
+        std::this_thread::sleep_for(10ms);
+    EXPECT_FALSE(letGo.FindRunningProcess());
+    EXPECT_FALSE(Reaped(pid)) << "kept as a zombie so that its pid stays reserved";
+    ASSERT_TRUE(letGo.LaunchIfNotRunning());
+    EXPECT_TRUE(Reaped(pid));
+    letGo.Close(true);
+}
+
+TEST(ProcessPosix, ChildStartsWithCleanSignalsAndDescriptors)
+{
+    TempDir dir;
+    const std::string path = SleeperCopy(dir, "clean-standin");
+    // This program's own choices must not reach the child: a blocked
+    // SIGTERM would keep it from quitting, an inherited descriptor would keep
+    // a file or socket of ours open.
+    sigset_t term;
+    sigemptyset(&term);
+    sigaddset(&term, SIGTERM);
+    sigset_t old;
+    ASSERT_EQ(pthread_sigmask(SIG_BLOCK, &term, &old), 0);
+    const int fd = ::open(dir.File("held").c_str(), O_WRONLY | O_CREAT, 0600); // no close-on-exec
+    ASSERT_GE(fd, 0);
+
+    CEpgDataCapBonManager manager(path, "--quit-file " + QuoteArgument(dir.File("quit")), "", [] { return false; });
+    manager.SetQuitTimeoutMs(3000);
+    const bool launched = manager.LaunchIfNotRunning();
+    const long pid = manager.LaunchedProcessId();
+    const bool inherited = launched && std::filesystem::exists("/proc/" + std::to_string(pid) + "/fd/" +
+                                                               std::to_string(fd));
+    manager.Close(true);
+    ::close(fd);
+    pthread_sigmask(SIG_SETMASK, &old, nullptr);
+
+    ASSERT_TRUE(launched);
+    EXPECT_FALSE(inherited);
+    EXPECT_EQ(ReadWholeFile(dir.File("quit")), std::optional<std::string>("quit\n"));
+}

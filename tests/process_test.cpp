@@ -1,0 +1,362 @@
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <random>
+#include <thread>
+
+#include "common/file_io.h"
+#include "process/child_process.h"
+#include "process/command_line.h"
+#include "process/epgdatacapbon_manager.h"
+#include "support/temp_dir.h"
+#include "support/tool_path.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+using Strings = std::vector<std::string>;
+
+template <typename Predicate>
+bool WaitUntil(Predicate predicate, std::chrono::milliseconds limit = 10s)
+{
+    const auto deadline = Clock::now() + limit;
+    while (!predicate()) {
+        if (Clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(10ms);
+    }
+    return true;
+}
+
+long ElapsedMs(Clock::time_point since)
+{
+    return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
+}
+
+std::string UniqueStem(const std::string& prefix)
+{
+    static std::atomic<int> counter{0};
+    std::random_device random;
+    return prefix + std::to_string(random() % 1000000) + "n" + std::to_string(counter++);
+}
+
+// A copy of the sleeper under a file name of its own, so that no other test
+// (or other running copy) has a process of that name; short enough to be a
+// whole process command name (15 bytes). The window text is just as unique.
+class StandIn {
+public:
+    explicit StandIn(const std::string& stem = UniqueStem("ed"))
+        : FStem(stem), FWindowText("EpgDataCap_Bon " + stem)
+    {
+        const std::filesystem::path tool = ToolPath("vernwick-sleeper");
+        FPath = FDir.File(stem + tool.extension().string());
+        std::filesystem::copy_file(tool, FPath);
+        std::filesystem::permissions(FPath, std::filesystem::perms::owner_all, std::filesystem::perm_options::add);
+    }
+    const std::string& Path() const { return FPath; }
+    const std::string& Stem() const { return FStem; }
+    const std::string& WindowText() const { return FWindowText; }
+    std::string File(const std::string& name) const { return FDir.File(name); }
+    // The sleeper's parameters giving it the window and a quit record.
+    std::string Params(const std::string& more = "") const
+    {
+        return "--window " + QuoteArgument(FWindowText) + " --quit-file " + QuoteArgument(File("quit")) +
+               " --polite-file " + QuoteArgument(File("polite")) + " " + more;
+    }
+    bool QuitPolitely() const { return ReadWholeFile(File("quit")) == std::optional<std::string>("quit\n"); }
+    // Whether a quit request can reach the started copy: always with
+    // SIGTERM; on Windows only where it could create its window (Wine
+    // without a display cannot), else it is ended by force at once.
+    bool CanBeAskedToQuit() const
+    {
+        const std::optional<std::string> polite = ReadWholeFile(File("polite"));
+        EXPECT_TRUE(polite.has_value()) << "written before the program finished starting up";
+        return polite == std::optional<std::string>("yes\n");
+    }
+
+private:
+    TempDir FDir;
+    std::string FStem;
+    std::string FWindowText;
+    std::string FPath;
+};
+
+std::unique_ptr<CEpgDataCapBonManager> ManagerFor(const StandIn& standIn, const std::string& params,
+                                                  std::function<bool()> quitting = [] { return false; })
+{
+    auto manager =
+        std::make_unique<CEpgDataCapBonManager>(standIn.Path(), params, standIn.WindowText(), std::move(quitting));
+    manager->SetQuitTimeoutMs(5000);
+    return manager;
+}
+
+} // namespace
+
+TEST(CommandLine, SplitsAsTheWindowsRuntimeDoes)
+{
+    EXPECT_EQ(SplitArguments("a  b\tc "), (Strings{"a", "b", "c"}));
+    EXPECT_EQ(SplitArguments("\"a b\" c\"d e\"f"), (Strings{"a b", "cd ef"}));
+    // Backslashes count only before a quote.
+    EXPECT_EQ(SplitArguments(R"(a\\b c\)"), (Strings{R"(a\\b)", R"(c\)"}));
+    EXPECT_EQ(SplitArguments(R"(a\\"b c")"), (Strings{R"(a\b c)"}));
+    EXPECT_EQ(SplitArguments(R"(a\\\"b c)"), (Strings{R"(a\"b)", "c"}));
+    EXPECT_EQ(SplitArguments(R"(\" \\\\" x")"), (Strings{"\"", R"(\\ x)"}));
+    // "" inside a group is a literal quote and the group goes on.
+    EXPECT_EQ(SplitArguments(R"("a""b c" d)"), (Strings{"a\"b c", "d"}));
+    EXPECT_EQ(SplitArguments(R"("" x "unclosed y)"), (Strings{"", "x", "unclosed y"}));
+    EXPECT_TRUE(SplitArguments(" \t ").empty());
+
+    // The program name keeps its backslashes, even one before the quote.
+    EXPECT_EQ(SplitCommandLine(R"("C:\Program Files\EDCB\" /min)"), (Strings{R"(C:\Program Files\EDCB\)", "/min"}));
+    EXPECT_EQ(SplitCommandLine(R"(  C:\a\"b c"\x y)"), (Strings{R"(C:\a\b c\x)", "y"}));
+    EXPECT_TRUE(SplitCommandLine("").empty());
+}
+
+TEST(CommandLine, LaunchLineAndItsArguments)
+{
+    EXPECT_EQ(LaunchCommandLine(R"(C:\EDCB\EpgDataCap_Bon.exe)", "/min"), R"("C:\EDCB\EpgDataCap_Bon.exe" /min)");
+    // The blank stays even without parameters.
+    EXPECT_EQ(LaunchCommandLine("/opt/edcb/EpgDataCap_Bon", ""), "\"/opt/edcb/EpgDataCap_Bon\" ");
+    for (const std::string params : {"", "/min", R"(/min "a b" c\\"d e" "x""y")", "  \t"}) {
+        for (const std::string path : {"/opt/e dcb/EpgDataCap_Bon", R"(C:\Program Files\EDCB\EpgDataCap_Bon.exe)"})
+            EXPECT_EQ(LaunchArguments(path, params), SplitCommandLine(LaunchCommandLine(path, params))) << params;
+    }
+    EXPECT_EQ(LaunchArguments("/odd\"path", "x")[0], "/odd\"path");
+}
+
+TEST(CommandLine, QuotedArgumentsSplitBackUnchanged)
+{
+    const Strings args{"", "plain", "two words", R"(trail\)", R"(tr ail\\)", "\"", R"(\")", R"(a\\"b)", "tab\there",
+                       R"(C:\x y\)", "\"\""};
+    std::string line;
+    for (const std::string& arg : args)
+        line += QuoteArgument(arg) + " ";
+    EXPECT_EQ(SplitArguments(line), args);
+    EXPECT_EQ(QuoteArgument("plain"), "plain");
+}
+
+TEST(CommandLine, FileNamesIgnoreAsciiCase)
+{
+    EXPECT_EQ(FileNamePart(R"(C:\EDCB\EpgDataCap_Bon.exe)"), "EpgDataCap_Bon.exe");
+    EXPECT_EQ(FileNamePart("D:EpgDataCap_Bon.exe"), "EpgDataCap_Bon.exe");
+    EXPECT_EQ(FileNamePart("EpgDataCap_Bon.exe"), "EpgDataCap_Bon.exe");
+    EXPECT_EQ(FileNamePart(R"(C:\EDCB\)"), "");
+    EXPECT_TRUE(SameFileNameIgnoringCase("EpgDataCap_Bon.EXE", "epgdatacap_BON.exe"));
+    EXPECT_FALSE(SameFileNameIgnoringCase("EpgDataCap_Bon.exe", "EpgDataCap_Bon.ex"));
+    EXPECT_FALSE(SameFileNameIgnoringCase("EpgDataCap_Bon.exe", "EpgDataCap-Bon.exe"));
+    // Only ASCII letters fold: '[' and '{' are not the case pair of anything.
+    EXPECT_FALSE(SameFileNameIgnoringCase("a[", "a{"));
+}
+
+TEST(ChildProcess, StartWaitTerminateAndExitCode)
+{
+    const std::string sleeper = ToolPath("vernwick-sleeper");
+    TempDir dir;
+    ChildProcess child;
+    EXPECT_FALSE(child.Running());
+    const Strings args{"--exit-after-ms", "50", "--exit-code", "7", "--args-file", dir.File("args"), "two words",
+                       R"(back\slash\)", "quo\"te", ""};
+    ASSERT_TRUE(child.Start(sleeper, args));
+    EXPECT_GT(child.Id(), 0);
+    EXPECT_EQ(child.Wait(10000), std::optional<int>(7));
+    EXPECT_FALSE(child.Running());
+    std::string expected;
+    for (const std::string& arg : args)
+        expected += arg + "\n";
+    EXPECT_EQ(ReadWholeFile(dir.File("args")), std::optional<std::string>(expected));
+
+    // A second start once the first has ended; this one runs until ended.
+    ASSERT_TRUE(child.Start(sleeper, {}));
+    EXPECT_TRUE(child.Running());
+    EXPECT_FALSE(child.Start(sleeper, {})) << "a second child while the first runs";
+    EXPECT_EQ(child.Wait(50), std::nullopt);
+    const auto started = Clock::now();
+    child.Terminate();
+    EXPECT_LT(ElapsedMs(started), 5000);
+    EXPECT_FALSE(child.Running());
+    EXPECT_TRUE(child.Wait(0).has_value());
+
+    ChildProcess missing;
+    EXPECT_FALSE(missing.Start(dir.File("no-such-program"), {}));
+    EXPECT_FALSE(missing.Running());
+}
+
+TEST(EpgDataCapBonManager, LaunchesOnceAndEndsItsCopyPolitely)
+{
+    StandIn standIn;
+    auto manager = ManagerFor(standIn, standIn.Params());
+    EXPECT_FALSE(manager->FindRunningProcess());
+    EXPECT_FALSE(manager->Launched());
+    ASSERT_TRUE(manager->LaunchIfNotRunning());
+    EXPECT_TRUE(manager->Launched());
+    EXPECT_TRUE(manager->FindRunningProcess());
+    const long pid = manager->LaunchedProcessId();
+    EXPECT_GT(pid, 0);
+    const bool polite = standIn.CanBeAskedToQuit();
+
+    // Running: nothing more is started and the held copy stays the same.
+    EXPECT_FALSE(manager->LaunchIfNotRunning());
+    EXPECT_TRUE(manager->Launched());
+    EXPECT_EQ(manager->LaunchedProcessId(), pid);
+
+    const auto started = Clock::now();
+    manager->Close(true);
+    EXPECT_LT(ElapsedMs(started), 4000) << "ended without waiting for the time-out";
+    EXPECT_EQ(standIn.QuitPolitely(), polite);
+    EXPECT_FALSE(manager->Launched());
+    EXPECT_EQ(manager->LaunchedProcessId(), 0);
+    EXPECT_FALSE(manager->FindRunningProcess());
+    manager->Close(true); // nothing held: nothing done
+}
+
+TEST(EpgDataCapBonManager, EndsByForceAfterTheQuitTimeOut)
+{
+    StandIn standIn;
+    auto manager = ManagerFor(standIn, standIn.Params("--ignore-term"));
+    manager->SetQuitTimeoutMs(300);
+    ASSERT_TRUE(manager->LaunchIfNotRunning());
+    const bool polite = standIn.CanBeAskedToQuit();
+    const auto started = Clock::now();
+    manager->Close(true);
+    const long elapsed = ElapsedMs(started);
+    if (polite)
+        EXPECT_GE(elapsed, 250) << "asked to quit, so given the time-out";
+    EXPECT_LT(elapsed, 4000);
+    EXPECT_FALSE(standIn.QuitPolitely());
+    EXPECT_FALSE(manager->FindRunningProcess());
+
+    // The destructor ends a copy still held.
+    {
+        auto scoped = ManagerFor(standIn, standIn.Params("--ignore-term"));
+        scoped->SetQuitTimeoutMs(100);
+        ASSERT_TRUE(scoped->LaunchIfNotRunning());
+    }
+    EXPECT_FALSE(manager->FindRunningProcess());
+}
+
+TEST(EpgDataCapBonManager, LeavesACopyItDidNotStartAlone)
+{
+    StandIn standIn;
+    // The manager's file name differs from the running copy's in letter case
+    // only; the file itself need not exist since the running copy is found.
+    std::string upper = standIn.Stem();
+    for (char& c : upper)
+        c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+    const std::string managerPath = standIn.File(upper + std::filesystem::path(standIn.Path()).extension().string());
+
+    ChildProcess userCopy;
+    ASSERT_TRUE(userCopy.Start(standIn.Path(), {"--window", standIn.WindowText()}));
+    CEpgDataCapBonManager manager(managerPath, "", standIn.WindowText(), [] { return false; });
+    manager.SetQuitTimeoutMs(300);
+    ASSERT_TRUE(WaitUntil([&] { return manager.FindRunningProcess(); }));
+    EXPECT_FALSE(manager.LaunchIfNotRunning());
+    EXPECT_FALSE(manager.Launched());
+    manager.Close(true);
+    std::this_thread::sleep_for(200ms);
+    EXPECT_TRUE(userCopy.Running());
+
+    // A copy of its own, beside the user's that has the same window text:
+    // only its own copy is asked to quit and ended.
+    userCopy.Terminate();
+    ASSERT_TRUE(WaitUntil([&] { return !manager.FindRunningProcess(); }));
+    CEpgDataCapBonManager own(standIn.Path(), standIn.Params(), standIn.WindowText(), [] { return false; });
+    ASSERT_TRUE(own.LaunchIfNotRunning());
+    const bool polite = standIn.CanBeAskedToQuit();
+    ChildProcess other;
+    const TempDir otherDir;
+    const std::string otherPath = otherDir.File("other" + std::filesystem::path(standIn.Path()).extension().string());
+    std::filesystem::copy_file(standIn.Path(), otherPath);
+    ASSERT_TRUE(other.Start(otherPath, {"--window", standIn.WindowText()}));
+    std::this_thread::sleep_for(300ms); // its window exists by then
+    own.Close(true);
+    EXPECT_EQ(standIn.QuitPolitely(), polite);
+    EXPECT_FALSE(own.FindRunningProcess());
+    EXPECT_TRUE(other.Running());
+}
+
+TEST(EpgDataCapBonManager, LetGoCopyKeepsRunningAndIsNotStartedAgain)
+{
+    StandIn standIn;
+    auto manager = ManagerFor(standIn, standIn.Params("--exit-after-ms 1500"));
+    ASSERT_TRUE(manager->LaunchIfNotRunning());
+    manager->Close(false);
+    EXPECT_FALSE(manager->Launched());
+    EXPECT_TRUE(manager->FindRunningProcess());
+    EXPECT_FALSE(manager->LaunchIfNotRunning());
+    EXPECT_FALSE(manager->Launched());
+    manager->Close(true); // not held any more: not ended
+    EXPECT_TRUE(manager->FindRunningProcess());
+    // It ends on its own, not by request.
+    EXPECT_TRUE(WaitUntil([&] { return !manager->FindRunningProcess(); }));
+    EXPECT_FALSE(standIn.QuitPolitely());
+}
+
+TEST(EpgDataCapBonManager, StartsANewCopyOnceTheUserClosedIt)
+{
+    StandIn standIn;
+    auto manager = ManagerFor(standIn, standIn.Params("--exit-after-ms 200"));
+    ASSERT_TRUE(manager->LaunchIfNotRunning());
+    ASSERT_TRUE(WaitUntil([&] { return !manager->FindRunningProcess(); }));
+    EXPECT_TRUE(manager->Launched()) << "still held until released";
+    ASSERT_TRUE(manager->LaunchIfNotRunning());
+    EXPECT_TRUE(manager->Launched());
+    EXPECT_TRUE(manager->FindRunningProcess());
+    manager->Close(true);
+    EXPECT_FALSE(manager->FindRunningProcess());
+}
+
+TEST(EpgDataCapBonManager, StartFailureIsSilent)
+{
+    TempDir dir;
+    for (const std::string path : {dir.File("EpgDataCap_Bon.exe"), std::string(), dir.Path().string()}) {
+        CEpgDataCapBonManager manager(path, "/min", "EpgDataCap_Bon", [] { return false; });
+        EXPECT_FALSE(manager.LaunchIfNotRunning()) << path;
+        EXPECT_FALSE(manager.Launched());
+        EXPECT_EQ(manager.LaunchedProcessId(), 0);
+        manager.Close(true);
+    }
+}
+
+TEST(EpgDataCapBonManager, ParametersReachTheProgramSplit)
+{
+    StandIn standIn;
+    const std::string argsFile = standIn.File("args");
+    auto manager = ManagerFor(standIn, "/min --args-file " + QuoteArgument(argsFile) + R"( "two words" a\\"b c" "" x)");
+    ASSERT_TRUE(manager->LaunchIfNotRunning());
+    // The file is written before the program finishes starting up.
+    EXPECT_EQ(ReadWholeFile(argsFile), std::optional<std::string>("/min\n--args-file\n" + argsFile +
+                                                                  "\ntwo words\na\\b c\n\nx\n"));
+    manager->Close(true);
+
+    // Without parameters the program gets none.
+    auto bare = ManagerFor(standIn, "");
+    ASSERT_TRUE(bare->LaunchIfNotRunning());
+    EXPECT_TRUE(bare->FindRunningProcess());
+    bare->Close(true);
+    EXPECT_FALSE(bare->FindRunningProcess());
+}
+
+TEST(EpgDataCapBonManager, WaitsForStartUpUntilQuitting)
+{
+    StandIn standIn;
+    auto manager = ManagerFor(standIn, standIn.Params("--startup-ms 700"));
+    auto started = Clock::now();
+    ASSERT_TRUE(manager->LaunchIfNotRunning());
+    EXPECT_GE(ElapsedMs(started), 600) << "returned before the program finished starting up";
+    EXPECT_LT(ElapsedMs(started), 5000);
+    manager->Close(true);
+
+    // Quitting ends the wait after the current round, not the start-up.
+    std::atomic<int> asked{0};
+    auto quitting = ManagerFor(standIn, standIn.Params("--startup-ms 8000"), [&] { return ++asked > 0; });
+    quitting->SetQuitTimeoutMs(200);
+    started = Clock::now();
+    ASSERT_TRUE(quitting->LaunchIfNotRunning());
+    EXPECT_LT(ElapsedMs(started), 4000);
+    EXPECT_GE(asked.load(), 1);
+    EXPECT_TRUE(quitting->Launched());
+    quitting->Close(true);
+    EXPECT_FALSE(quitting->FindRunningProcess());
+}

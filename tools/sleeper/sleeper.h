@@ -1,0 +1,17 @@
+#pragma once
+// A stand-in for an EpgDataCap_Bon process in the process tests.
+#include <string>
+#include <vector>
+
+struct SleeperOptions {
+    bool ignoreQuit = false;          // --ignore-term
+    int exitAfterMs = -1;             // --exit-after-ms N; -1 waits until asked
+    std::vector<std::string> windows; // --window TEXT, one top-level window each
+};
+
+// Gets ready to be asked to quit (signal handler, windows); false when no
+// quit request can reach the program (Windows without windows: no desktop).
+bool PrepareForQuitRequest(const SleeperOptions& options);
+
+// Waits until asked to quit (true) or until exitAfterMs has passed (false).
+bool WaitUntilAskedToQuit(const SleeperOptions& options);

@@ -1,0 +1,58 @@
+#include <windows.h>
+
+#include <chrono>
+
+#include "tools/sleeper/sleeper.h"
+
+namespace {
+
+LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+} // namespace
+
+bool PrepareForQuitRequest(const SleeperOptions& options)
+{
+    const HINSTANCE instance = GetModuleHandleA(nullptr);
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = &WindowProc;
+    windowClass.hInstance = instance;
+    windowClass.lpszClassName = "VernwickSleeper";
+    RegisterClassA(&windowClass);
+    // WM_QUIT reaches the program only through a window of its own.
+    bool any = false;
+    for (const std::string& text : options.windows) {
+        if (CreateWindowExA(0, windowClass.lpszClassName, text.c_str(), WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                            CW_USEDEFAULT, 200, 100, nullptr, nullptr, instance, nullptr))
+            any = true;
+    }
+    return any;
+}
+
+bool WaitUntilAskedToQuit(const SleeperOptions& options)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(options.exitAfterMs);
+    for (;;) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                if (!options.ignoreQuit)
+                    return true;
+                continue;
+            }
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        DWORD wait = INFINITE;
+        if (options.exitAfterMs >= 0) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0)
+                return false;
+            wait = static_cast<DWORD>(left.count());
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, wait, QS_ALLINPUT);
+    }
+}
