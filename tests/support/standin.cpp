@@ -1,0 +1,86 @@
+#include "support/standin.h"
+
+#include <chrono>
+#include <thread>
+
+#include "common/file_io.h"
+#include "support/port_file.h"
+#include "support/tool_path.h"
+
+namespace {
+
+constexpr int StartTimeoutMs = 10000;
+
+} // namespace
+
+StandIn::~StandIn()
+{
+    Stop();
+}
+
+bool StandIn::Start(std::vector<std::string> extraArgs)
+{
+    if (FStarted)
+        return false;
+    const std::string portFile = FDir.File("port");
+    std::vector<std::string> args{"--port", "0", "--port-file", portFile, "--log", FDir.File("requests.log")};
+    args.insert(args.end(), extraArgs.begin(), extraArgs.end());
+    if (!FChild.Start(ToolPath("vernwick-standin"), args))
+        return false;
+    FStarted = true;
+    const auto port = WaitForPortFile(portFile, FChild, StartTimeoutMs);
+    if (!port) {
+        // One that ended by itself keeps its exit status for WaitForExit.
+        if (FChild.Running())
+            Stop();
+        return false;
+    }
+    FPort = *port;
+    return true;
+}
+
+std::vector<std::string> StandIn::LogLines() const
+{
+    std::vector<std::string> lines;
+    const auto text = ReadWholeFile(FDir.File("requests.log"));
+    if (!text)
+        return lines;
+    std::size_t start = 0;
+    // Only lines with their LF: one being written now is not complete yet.
+    for (std::size_t end = text->find('\n'); end != std::string::npos; end = text->find('\n', start)) {
+        lines.push_back(text->substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+std::vector<std::string> StandIn::Requests() const
+{
+    std::vector<std::string> requests;
+    for (std::string& line : LogLines()) {
+        if (line.empty() || line.front() != '#')
+            requests.push_back(std::move(line));
+    }
+    return requests;
+}
+
+bool StandIn::Running()
+{
+    return FStarted && FChild.Running();
+}
+
+std::optional<int> StandIn::WaitForExit(int ms)
+{
+    if (!FStarted)
+        return std::nullopt;
+    return FChild.Wait(ms);
+}
+
+void StandIn::Stop()
+{
+    if (!FStarted)
+        return;
+    FChild.Terminate();
+    FChild.Wait(10000);
+    FStarted = false;
+}

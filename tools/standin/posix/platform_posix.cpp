@@ -1,0 +1,56 @@
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include <csignal>
+#include <cstring>
+
+#include "tools/standin/platform.h"
+
+namespace {
+
+volatile std::sig_atomic_t g_stop = 0;
+
+void OnStopSignal(int)
+{
+    g_stop = 1;
+}
+
+} // namespace
+
+void InstallStopHandlers()
+{
+    struct sigaction action {};
+    action.sa_handler = &OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+    // A client that has gone must give a failed send, not end the process.
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(SIGPIPE, &ignore, nullptr);
+}
+
+bool StopRequested()
+{
+    return g_stop != 0;
+}
+
+int BindAndListenAt(socket_t s, std::uint32_t address, std::uint16_t port, int backlog)
+{
+    const int fd = static_cast<int>(s);
+    // Lets a stand-in restarted on a fixed port bind while the old
+    // connections are in TIME_WAIT; a port someone listens on stays refused.
+    int on = 1;
+    if (::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0)
+        return -1;
+    sockaddr_in sa;
+    std::memset(&sa, 0, sizeof sa);
+    sa.sin_family = AF_INET;
+    sa.sin_port = htons(port);
+    sa.sin_addr.s_addr = address;
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0)
+        return -1;
+    return ::listen(fd, backlog) == 0 ? 0 : -1;
+}
