@@ -29,6 +29,8 @@ const char HelpText[] =
     "                      upstream connection, reconnection and loss, and per\n"
     "                      EpgDataCap_Bon launch and end\n"
     "  --reply-timeout MS  how long to wait for EpgDataCap_Bon's answer (default 15000)\n"
+    "  --port-file FILE    write the port number to FILE once listening (useful\n"
+    "                      with ServerPort=0, which takes any free port)\n"
     "\n"
     "options of scan:\n"
     "  --ini FILE          settings file (address, port and MultiTuner)\n"

@@ -46,7 +46,7 @@ const char* EventText(ServerEvent event)
 
 int ServeCommand(const std::vector<std::string>& args)
 {
-    Options options(args, {"--ini", "--channels", "--reply-timeout"}, {"--verbose"});
+    Options options(args, {"--ini", "--channels", "--reply-timeout", "--port-file"}, {"--verbose"});
     if (!options.Parse() || !options.Positional().empty()) {
         PrintError(options.Error().empty() ? "serve takes no file arguments" : options.Error());
         return 2;
@@ -81,14 +81,19 @@ int ServeCommand(const std::vector<std::string>& args)
         }
         server->SetReplyTimeout(*ms);
     }
-    if (options.Flag("--verbose")) {
-        auto printMutex = std::make_shared<std::mutex>();
-        server->SetObserver([printMutex](ServerEvent event, const std::string& detail) {
-            std::lock_guard<std::mutex> guard(*printMutex);
-            std::printf("%s%s%s\n", EventText(event), detail.empty() ? "" : " ", detail.c_str());
-            std::fflush(stdout);
-        });
-    }
+    const bool verbose = options.Flag("--verbose");
+    const std::string portFile = options.Value("--port-file").value_or("");
+    auto printMutex = std::make_shared<std::mutex>();
+    server->SetObserver([printMutex, verbose, portFile](ServerEvent event, const std::string& detail) {
+        // Scripts and tests that let the server pick its port learn it here.
+        if (event == ServerEvent::Listening && !portFile.empty() && !ReplaceFileAtomically(portFile, detail + "\n"))
+            PrintError("cannot write " + console::PathForDisplay(portFile));
+        if (!verbose)
+            return;
+        std::lock_guard<std::mutex> guard(*printMutex);
+        std::printf("%s%s%s\n", EventText(event), detail.empty() ? "" : " ", detail.c_str());
+        std::fflush(stdout);
+    });
     server->Resume();
 
     bool stopSent = false;

@@ -11,6 +11,7 @@ struct ChildProcess::Impl {
     pid_t pid = 0;
     bool reaped = true; // nothing to reap; also true before the first start
     int status = 0;
+    std::string stdoutPath, stderrPath;
 
     bool Poll()
     {
@@ -50,7 +51,7 @@ bool ChildProcess::Start(const std::string& exe, const std::vector<std::string>&
         return false;
     std::vector<std::string> argv{exe};
     argv.insert(argv.end(), args.begin(), args.end());
-    const pid_t pid = SpawnChild(exe, argv);
+    const pid_t pid = SpawnChild(exe, argv, FImpl->stdoutPath, FImpl->stderrPath);
     if (pid < 0)
         return false;
     FImpl->pid = pid;
@@ -93,4 +94,16 @@ bool ChildProcess::Running()
 long ChildProcess::Id() const
 {
     return FImpl->pid;
+}
+
+void ChildProcess::SetOutputFiles(std::string stdoutPath, std::string stderrPath)
+{
+    FImpl->stdoutPath = std::move(stdoutPath);
+    FImpl->stderrPath = std::move(stderrPath);
+}
+
+bool ChildProcess::RequestStop()
+{
+    // While it is unreaped the pid cannot have been reused by another process.
+    return !FImpl->Poll() && ::kill(FImpl->pid, SIGTERM) == 0;
 }

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <fcntl.h>
 #include <features.h>
 #include <mutex>
 #include <spawn.h>
@@ -31,7 +32,8 @@ void SweepPending()
 
 } // namespace
 
-pid_t SpawnChild(const std::string& exe, const std::vector<std::string>& argv)
+pid_t SpawnChild(const std::string& exe, const std::vector<std::string>& argv, const std::string& stdoutPath,
+                 const std::string& stderrPath)
 {
     if (exe.empty() || argv.empty())
         return -1;
@@ -56,6 +58,10 @@ pid_t SpawnChild(const std::string& exe, const std::vector<std::string>& argv)
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
+    if (!stdoutPath.empty())
+        posix_spawn_file_actions_addopen(&actions, 1, stdoutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (!stderrPath.empty())
+        posix_spawn_file_actions_addopen(&actions, 2, stderrPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
 #if defined(__GLIBC__) && __GLIBC_PREREQ(2, 34)
     // Sockets and files opened without close-on-exec stay ours.
     posix_spawn_file_actions_addclosefrom_np(&actions, 3);

@@ -8,7 +8,9 @@
 // descriptors inherited, signals unblocked and the usual ones at their
 // default action (ignoring SIGPIPE is this program's choice, not the
 // child's). -1 when it cannot be started.
-pid_t SpawnChild(const std::string& exe, const std::vector<std::string>& argv);
+// stdoutPath and stderrPath, when not empty, receive those two streams.
+pid_t SpawnChild(const std::string& exe, const std::vector<std::string>& argv,
+                 const std::string& stdoutPath = std::string(), const std::string& stderrPath = std::string());
 
 enum class ReapResult { Reaped, Running, NotOurChild };
 

@@ -8,6 +8,7 @@ struct ChildProcess::Impl {
     bool started = false;
     bool ended = false;
     int status = 0;
+    std::string stdoutPath, stderrPath;
 
     bool Poll()
     {
@@ -51,8 +52,36 @@ bool ChildProcess::Start(const std::string& exe, const std::vector<std::string>&
     buffer.push_back('\0');
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
+    HANDLE out = INVALID_HANDLE_VALUE, err = INVALID_HANDLE_VALUE;
+    const bool redirect = !FImpl->stdoutPath.empty() || !FImpl->stderrPath.empty();
+    if (redirect) {
+        SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+        auto open = [&inherit](const std::string& path, DWORD standard) {
+            if (path.empty()) {
+                HANDLE own = GetStdHandle(standard);
+                HANDLE copy = INVALID_HANDLE_VALUE;
+                DuplicateHandle(GetCurrentProcess(), own, GetCurrentProcess(), &copy, 0, TRUE, DUPLICATE_SAME_ACCESS);
+                return copy;
+            }
+            return CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+        };
+        out = open(FImpl->stdoutPath, STD_OUTPUT_HANDLE);
+        err = open(FImpl->stderrPath, STD_ERROR_HANDLE);
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+        startup.hStdOutput = out;
+        startup.hStdError = err;
+    }
     PROCESS_INFORMATION info{};
-    if (!CreateProcessA(exe.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+    // A process group of its own, so that a Ctrl+Break can be aimed at it.
+    const BOOL started = CreateProcessA(exe.c_str(), buffer.data(), nullptr, nullptr, redirect ? TRUE : FALSE,
+                                        CREATE_NEW_PROCESS_GROUP, nullptr, nullptr, &startup, &info);
+    if (out != INVALID_HANDLE_VALUE)
+        CloseHandle(out);
+    if (err != INVALID_HANDLE_VALUE)
+        CloseHandle(err);
+    if (!started)
         return false;
     FImpl->Release();
     FImpl->info = info;
@@ -90,4 +119,15 @@ bool ChildProcess::Running()
 long ChildProcess::Id() const
 {
     return static_cast<long>(FImpl->info.dwProcessId);
+}
+
+void ChildProcess::SetOutputFiles(std::string stdoutPath, std::string stderrPath)
+{
+    FImpl->stdoutPath = std::move(stdoutPath);
+    FImpl->stderrPath = std::move(stderrPath);
+}
+
+bool ChildProcess::RequestStop()
+{
+    return !FImpl->Poll() && GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, FImpl->info.dwProcessId);
 }
