@@ -1,0 +1,62 @@
+#include "support/cli_server.h"
+
+#include <chrono>
+#include <thread>
+
+#include "channel/channel_files.h"
+#include "common/file_io.h"
+#include "support/tool_path.h"
+
+CliServer::CliServer()
+{
+    settings.ServerPort = "0";
+}
+
+CliServer::~CliServer()
+{
+    // A polite stop first, so that the server's own children end with it.
+    if (FChild.Running() && FChild.RequestStop())
+        FChild.Wait(15000);
+    FChild.Terminate();
+}
+
+bool CliServer::Start(std::vector<std::string> extraArgs, bool waitListening, bool writeChannels)
+{
+    SaveSettings(FDir.File("Vernwick.ini"), settings);
+    if (writeChannels) {
+        SaveChSetFile(ChSetFilePath(FDir.Folder()), channels);
+        SaveChAliasFile(ChAliasFilePath(FDir.Folder()), aliases);
+    }
+    std::vector<std::string> args{"serve", "--verbose", "--ini", FDir.File("Vernwick.ini"), "--channels",
+                                  FDir.Folder(), "--port-file", FDir.File("port")};
+    args.insert(args.end(), extraArgs.begin(), extraArgs.end());
+    FChild.SetOutputFiles(FDir.File("stdout.txt"), FDir.File("stderr.txt"));
+    if (!FChild.Start(ToolPath("vernwick-cli"), args))
+        return false;
+    if (!waitListening)
+        return true;
+    const auto port = WaitForPortFile(FDir.File("port"), FChild, 10000);
+    FPort = port.value_or(0);
+    return port.has_value();
+}
+
+std::string CliServer::Output() const
+{
+    return ReadWholeFile(FDir.File("stdout.txt")).value_or("");
+}
+
+std::string CliServer::Errors() const
+{
+    return ReadWholeFile(FDir.File("stderr.txt")).value_or("");
+}
+
+bool CliServer::WaitForOutput(const std::string& text, int timeoutMs) const
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    do {
+        if (Output().find(text) != std::string::npos)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    } while (std::chrono::steady_clock::now() < deadline);
+    return false;
+}

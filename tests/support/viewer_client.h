@@ -1,0 +1,32 @@
+#pragma once
+// A viewer as the tests play it: bare request texts, one send each, and the
+// raw reply bytes back.
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "net/socket.h"
+
+class ViewerClient {
+public:
+    ViewerClient() = default;
+    ~ViewerClient();
+    ViewerClient(const ViewerClient&) = delete;
+    ViewerClient& operator=(const ViewerClient&) = delete;
+
+    bool Connect(std::uint16_t port);
+    void Disconnect();
+
+    // Sends the request and collects the reply: its first piece within
+    // timeoutMs, the rest until the line has been quiet for 20 ms. Nothing
+    // when no byte came (the server closed the connection, or the time ran out).
+    std::optional<std::string> Ask(const std::string& request, int timeoutMs = 5000);
+    // True when the server closes the connection within timeoutMs, sending
+    // nothing before it.
+    bool ClosedByServer(int timeoutMs);
+
+private:
+    std::optional<std::string> Collect(int timeoutMs);
+    socket_t FSocket = InvalidSocket;
+    bool FClosed = false;
+};
