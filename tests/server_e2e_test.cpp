@@ -9,8 +9,14 @@
 #include <thread>
 
 #include "net/socket.h"
+#include "process/child_process.h"
+#include "process/command_line.h"
+#include "process/epgdatacapbon_manager.h"
 #include "support/cli_server.h"
+#include "support/port_file.h"
 #include "support/standin.h"
+#include "support/temp_dir.h"
+#include "support/tool_path.h"
 #include "support/viewer_client.h"
 
 namespace {
@@ -284,4 +290,176 @@ TEST(PatchServer, ManyConnectionCyclesLeaveNothingBehind)
         return tasks == 2 && sockets == 1;
     }, 5000));
 #endif
+}
+
+namespace {
+
+// A copy of the stand-in under a file name of its own, used as the
+// EpgDataCap_Bon executable, so that the by-name search cannot see the
+// stand-ins of tests running beside this one.
+class LaunchableStandIn {
+public:
+    LaunchableStandIn() : FPort(ClosedPort())
+    {
+        const std::string name = "EpgStub-" + FDir.Path().filename().string() +
+#ifdef _WIN32
+                                 ".exe";
+#else
+                                 "";
+#endif
+        FExe = FDir.File(name);
+        std::filesystem::copy_file(ToolPath("vernwick-standin"), FExe);
+    }
+    ~LaunchableStandIn()
+    {
+        if (FOwn.Running())
+            FOwn.Terminate();
+        if (RunningByName())
+            EndLetGoCopy();
+    }
+
+    // Pushes a launched copy, which is not this process's child, to its end:
+    // it was started to exit after LaunchedRequestLimit requests.
+    bool EndLetGoCopy()
+    {
+        ViewerClient direct;
+        if (!direct.Connect(FPort))
+            return false;
+        for (int i = 0; i < LaunchedRequestLimit && direct.Ask("GetBonList", 1000); ++i) {
+        }
+        return EndsWithin(5000);
+    }
+
+    void Configure(CliServer& server, const std::string& extraParams = "")
+    {
+        ::Configure(server, FPort);
+        server.settings.EpgDataCapBonAutoLaunch = true;
+        server.settings.EpgDataCapBonExePath = FExe;
+        server.settings.EpgDataCapBonExeParam = "--port " + std::to_string(FPort) + " --exit-after " +
+                                                std::to_string(LaunchedRequestLimit) + " --log " +
+                                                QuoteArgument(FDir.File("requests.log")) + extraParams;
+    }
+    // Starts a copy as if the user had, before any viewer came.
+    bool StartOwn()
+    {
+        if (!FOwn.Start(FExe, {"--port", std::to_string(FPort), "--port-file", FDir.File("own.port")}))
+            return false;
+        return WaitForPortFile(FDir.File("own.port"), FOwn, 10000).has_value();
+    }
+    ChildProcess& Own() { return FOwn; }
+    bool RunningByName()
+    {
+        CEpgDataCapBonManager probe(FExe, "", "", nullptr);
+        return probe.FindRunningProcess();
+    }
+    bool EndsWithin(int ms)
+    {
+        return WaitFor([this] { return !RunningByName(); }, ms);
+    }
+    std::vector<std::string> LogLines() const { return StandInLogLines(FDir.File("requests.log")); }
+    std::uint16_t Port() const { return FPort; }
+
+    static constexpr int LaunchedRequestLimit = 400;
+
+private:
+    TempDir FDir;
+    std::uint16_t FPort;
+    std::string FExe;
+    ChildProcess FOwn;
+};
+
+} // namespace
+
+TEST(PatchServer, LaunchesEpgDataCapBonOnceAndEndsItWithTheLastViewer)
+{
+    LaunchableStandIn epg;
+    CliServer server;
+    epg.Configure(server);
+    ASSERT_TRUE(server.Start()) << server.Errors();
+    EXPECT_FALSE(epg.RunningByName());
+
+    ViewerClient first, second;
+    ASSERT_TRUE(first.Connect(server.Port()));
+    EXPECT_EQ(first.Ask("GetBonList", 15000), "0\t0\t0\tTVTest");
+    ASSERT_TRUE(second.Connect(server.Port()));
+    EXPECT_EQ(second.Ask("SetCh:1"), "0");
+    EXPECT_TRUE(epg.RunningByName());
+    first.Disconnect();
+    second.Disconnect();
+    ASSERT_TRUE(server.WaitForOutput("EpgDataCap_Bon ended", 15000)) << server.Output();
+    EXPECT_TRUE(epg.EndsWithin(5000));
+    const std::string out = server.Output();
+    std::size_t launches = 0;
+    for (std::size_t at = out.find("EpgDataCap_Bon launched"); at != std::string::npos;
+         at = out.find("EpgDataCap_Bon launched", at + 1))
+        ++launches;
+    EXPECT_EQ(launches, 1u) << out;
+    // One link, which carried the viewer's selection.
+    const auto lines = epg.LogLines();
+    EXPECT_EQ(Count(lines, "#open"), 1u);
+    EXPECT_EQ(Count(lines, "SetCh:5"), 1u);
+
+    // The next viewer starts it again.
+    ViewerClient third;
+    ASSERT_TRUE(third.Connect(server.Port()));
+    EXPECT_EQ(third.Ask("GetBonList", 15000), "0\t0\t0\tTVTest");
+    third.Disconnect();
+    ASSERT_TRUE(WaitFor([&] { return server.Output().find("launched") != server.Output().rfind("launched"); }, 5000));
+    EXPECT_TRUE(server.WaitForOutput("EpgDataCap_Bon ended", 15000));
+    EXPECT_TRUE(epg.EndsWithin(15000));
+}
+
+TEST(PatchServer, LetsGoOfEpgDataCapBonWhenTheReselectionFailsAndLeavesAnotherCopyAlone)
+{
+    {
+        // Every selection fails, so the last viewer's re-selection does too.
+        LaunchableStandIn epg;
+        CliServer server;
+        epg.Configure(server, " --set-status 1");
+        ASSERT_TRUE(server.Start()) << server.Errors();
+        ViewerClient viewer;
+        ASSERT_TRUE(viewer.Connect(server.Port()));
+        EXPECT_EQ(viewer.Ask("SetCh:0", 15000), "1");
+        viewer.Disconnect();
+        ASSERT_TRUE(server.WaitForOutput("EpgDataCap_Bon left running", 15000)) << server.Output();
+        EXPECT_TRUE(epg.RunningByName());
+        EXPECT_TRUE(server.RequestStop() ? server.WaitForExit(15000) == 0 : true);
+        EXPECT_TRUE(epg.RunningByName());
+        EXPECT_TRUE(epg.EndLetGoCopy());
+    }
+    {
+        // A copy the user started is used and never ended.
+        LaunchableStandIn epg;
+        ASSERT_TRUE(epg.StartOwn());
+        CliServer server;
+        epg.Configure(server);
+        ASSERT_TRUE(server.Start()) << server.Errors();
+        ViewerClient viewer;
+        ASSERT_TRUE(viewer.Connect(server.Port()));
+        EXPECT_EQ(viewer.Ask("SetCh:3"), "0");
+        viewer.Disconnect();
+        ASSERT_TRUE(server.WaitForOutput("last viewer gone", 5000)) << server.Output();
+        std::this_thread::sleep_for(300ms);
+        EXPECT_TRUE(epg.Own().Running());
+        EXPECT_EQ(server.Output().find("EpgDataCap_Bon launched"), std::string::npos) << server.Output();
+        EXPECT_EQ(server.Output().find("EpgDataCap_Bon ended"), std::string::npos) << server.Output();
+    }
+    {
+        // Launched, but it never listens where the server looks: the viewer is
+        // refused after the attempts, and the copy is ended at shutdown.
+        LaunchableStandIn epg;
+        CliServer server;
+        epg.Configure(server, " --port 0");
+        ASSERT_TRUE(server.Start()) << server.Errors();
+        ViewerClient viewer;
+        ASSERT_TRUE(viewer.Connect(server.Port()));
+        EXPECT_TRUE(viewer.ClosedByServer(15000));
+        ASSERT_TRUE(server.WaitForOutput("viewer refused", 15000)) << server.Output();
+        EXPECT_TRUE(epg.RunningByName());
+        if (server.RequestStop()) {
+            EXPECT_EQ(server.WaitForExit(20000), 0) << server.Errors();
+            EXPECT_TRUE(server.WaitForOutput("EpgDataCap_Bon ended", 1000)) << server.Output();
+            EXPECT_TRUE(epg.EndsWithin(5000));
+        }
+    }
 }

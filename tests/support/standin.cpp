@@ -41,8 +41,13 @@ bool StandIn::Start(std::vector<std::string> extraArgs)
 
 std::vector<std::string> StandIn::LogLines() const
 {
+    return StandInLogLines(FDir.File("requests.log"));
+}
+
+std::vector<std::string> StandInLogLines(const std::string& logFile)
+{
     std::vector<std::string> lines;
-    const auto text = ReadWholeFile(FDir.File("requests.log"));
+    const auto text = ReadWholeFile(logFile);
     if (!text)
         return lines;
     std::size_t start = 0;

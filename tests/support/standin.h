@@ -46,3 +46,6 @@ private:
     std::uint16_t FPort = 0;
     bool FStarted = false;
 };
+
+// The complete lines of a stand-in's request log, for one started elsewhere.
+std::vector<std::string> StandInLogLines(const std::string& logFile);
