@@ -1,0 +1,216 @@
+// The channel scan against the stand-in EpgDataCap_Bon, and the scan and
+// make-channels commands feeding "serve" as a person at a terminal uses them.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "channel/channel_files.h"
+#include "channel/channel_scan.h"
+#include "common/file_io.h"
+#include "net/socket.h"
+#include "process/child_process.h"
+#include "support/cli_server.h"
+#include "support/standin.h"
+#include "support/temp_dir.h"
+#include "support/tool_path.h"
+#include "support/viewer_client.h"
+
+namespace {
+
+using Requests = std::vector<std::string>;
+
+class Recorder : public ChannelScanSink {
+public:
+    void RowFound(const BON_ALIAS& row) override { rows.push_back(row); }
+    void Progress(const std::string& text) override { progress.push_back(text); }
+    std::vector<BON_ALIAS> rows;
+    std::vector<std::string> progress;
+};
+
+Recorder Scan(StandIn& standin, bool multiTuner)
+{
+    Recorder recorder;
+    EXPECT_TRUE(ScanChannels("127.0.0.1", standin.Port(), multiTuner, recorder));
+    return recorder;
+}
+
+std::vector<std::uint32_t> ServiceNumbers(const Recorder& r)
+{
+    std::vector<std::uint32_t> numbers;
+    for (const auto& row : r.rows)
+        numbers.push_back(row.srv.number);
+    return numbers;
+}
+
+// Three BonDrivers; the middle one has a channel without services.
+const char* ThreeDrivers = "bon\tA.dll\t0\nspace\tT\t0\nch\tc1\t1\nservice\ta1\t101\n"
+                           "bon\tB.dll\t3\nspace\tS\t2\nch\tc7\t7\nservice\tb1\t301\nservice\tb2\t302\nch\tc9\t9\n"
+                           "bon\tC.dll\t5\nspace\tU\t0\nch\tc2\t2\nservice\tc1\t501\n";
+
+} // namespace
+
+TEST(ChannelScan, WalksEveryLevelInNestedOrderAndCountsRowsOverTheWholeScan)
+{
+    StandIn standin;
+    ASSERT_TRUE(standin.Start());
+    const Recorder r = Scan(standin, true);
+    EXPECT_EQ(standin.Requests(),
+              (Requests{"GetBonList", "SetBon:0", "GetSpaceList", "SetSpace:0", "GetChList", "SetCh:3",
+                        "GetServiceList", "SetService:1024", "SetService:1025", "SetCh:5", "GetServiceList",
+                        "SetService:1032", "SetService:1034", "SetCh:8", "GetServiceList", "SetService:1040",
+                        "SetCh:12", "GetServiceList", "SetBon:2", "GetSpaceList", "SetSpace:1", "GetChList",
+                        "SetCh:0", "GetServiceList", "SetService:151", "SetCh:5", "GetServiceList",
+                        "SetService:141", "SetCh:6", "GetServiceList", "SetService:101", "SetSpace:4", "GetChList",
+                        "SetCh:1", "GetServiceList", "SetService:55"}));
+    EXPECT_EQ(ServiceNumbers(r), (std::vector<std::uint32_t>{1024, 1025, 1032, 1034, 1040, 151, 141, 101, 55}));
+    for (std::size_t i = 0; i < r.rows.size(); ++i)
+        EXPECT_EQ(r.rows[i].index, static_cast<std::int32_t>(i));
+    ASSERT_FALSE(r.rows.empty());
+    EXPECT_EQ(r.rows[6].bn.name, "BonDriver_PT3-S.dll");
+    EXPECT_EQ(r.rows[6].bn.number, 2u);
+    EXPECT_EQ(r.rows[6].spc.number, 1u);
+    EXPECT_EQ(r.rows[6].ch.number, 5u);
+    ASSERT_FALSE(r.progress.empty());
+    EXPECT_EQ(r.progress.front(), ScanningText);
+    EXPECT_NE(std::find(r.progress.begin(), r.progress.end(),
+                        std::string(ScanningText) + "  bn(2/2)  spc(2/2)  ch(1/1)  srv(1/1)"),
+              r.progress.end());
+}
+
+TEST(ChannelScan, MultiTunerOffEmptyTreesLostLinksAndNoConnection)
+{
+    {
+        // Only the driver in use, in the middle of the list, and no SetBon.
+        StandIn standin;
+        ASSERT_TRUE(ReplaceFileAtomically(standin.File("tree.txt"), ThreeDrivers));
+        ASSERT_TRUE(standin.Start({"--tree", standin.File("tree.txt"), "--select", "3"}));
+        const Recorder r = Scan(standin, false);
+        EXPECT_EQ(ServiceNumbers(r), (std::vector<std::uint32_t>{301, 302}));
+        EXPECT_EQ(standin.Requests(), (Requests{"GetBonList", "GetSpaceList", "SetSpace:2", "GetChList", "SetCh:7",
+                                                "GetServiceList", "SetService:301", "SetService:302", "SetCh:9",
+                                                "GetServiceList"}));
+    }
+    {
+        // Of several drivers with the one in use unknown, none is guessed.
+        StandIn standin;
+        ASSERT_TRUE(ReplaceFileAtomically(standin.File("tree.txt"), ThreeDrivers));
+        ASSERT_TRUE(standin.Start({"--tree", standin.File("tree.txt"), "--current-unknown"}));
+        EXPECT_TRUE(Scan(standin, false).rows.empty());
+        EXPECT_EQ(standin.Requests(), (Requests{"GetBonList"}));
+    }
+    {
+        StandIn standin;
+        ASSERT_TRUE(ReplaceFileAtomically(standin.File("tree.txt"), "# nothing\n"));
+        ASSERT_TRUE(standin.Start({"--tree", standin.File("tree.txt")}));
+        const Recorder r = Scan(standin, true);
+        EXPECT_TRUE(r.rows.empty());
+        EXPECT_EQ(r.progress, (std::vector<std::string>{ScanningText}));
+    }
+    {
+        // The link goes away after the first channel's services: the walk
+        // ends there with the rows found.
+        StandIn standin;
+        ASSERT_TRUE(standin.Start({"--exit-after", "9"}));
+        const Recorder r = Scan(standin, true);
+        EXPECT_EQ(ServiceNumbers(r), (std::vector<std::uint32_t>{1024, 1025}));
+    }
+    {
+        const socket_t s = CreateListenSocket(0, 1);
+        const std::uint16_t port = LocalPort(s);
+        CloseSocket(s);
+        Recorder r;
+        EXPECT_FALSE(ScanChannels("127.0.0.1", port, true, r));
+        EXPECT_TRUE(r.rows.empty());
+    }
+}
+
+namespace {
+
+struct CliRun {
+    std::optional<int> status;
+    std::string out, err;
+};
+
+CliRun RunCli(const TempDir& dir, const std::vector<std::string>& args)
+{
+    ChildProcess child;
+    child.SetOutputFiles(dir.File("cli.out"), dir.File("cli.err"));
+    CliRun run;
+    if (!child.Start(ToolPath("vernwick-cli"), args))
+        return run;
+    run.status = child.Wait(30000);
+    run.out = ReadWholeFile(dir.File("cli.out")).value_or("");
+    run.err = ReadWholeFile(dir.File("cli.err")).value_or("");
+    return run;
+}
+
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t end = text.find('\n'); end != std::string::npos; end = text.find('\n', start)) {
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines.push_back(line);
+        start = end + 1;
+    }
+    return lines;
+}
+
+} // namespace
+
+TEST(ChannelCommands, ScanEditMakeChannelsAndServeGiveTheViewerThePickedChannels)
+{
+    StandIn standin;
+    ASSERT_TRUE(standin.Start());
+    CliServer server;
+    server.settings.RemoconPort = std::to_string(standin.Port());
+    TempDir work;
+    SaveSettings(work.File("scan.ini"), server.settings);
+
+    const CliRun scan = RunCli(work, {"scan", "--ini", work.File("scan.ini")});
+    ASSERT_EQ(scan.status, 0) << scan.err;
+    const auto lines = Lines(scan.out);
+    ASSERT_EQ(lines.size(), 10u) << scan.out;
+    EXPECT_EQ(lines[0].front(), '#');
+    // Display name, then the eight fields of a ChAlias line; names as UTF-8.
+    EXPECT_EQ(lines[1], "ＮＨＫ総合１・東京\tＮＨＫ総合１・東京\t1024\tBonDriver_PT3-T.dll\t0\t地上デジタル\t0\t27ch\t3");
+    EXPECT_NE(scan.err.find(ScanningText), std::string::npos);
+
+    // The person keeps three services, reorders them and renames one (with a
+    // name in Japanese, typed as UTF-8).
+    const std::string picked = "# my pick\n\n" + lines[5] + "\n" + lines[1] + "\n" + "テスト局" +
+                               lines[7].substr(lines[7].find('\t')) + "\n";
+    ASSERT_TRUE(ReplaceFileAtomically(work.File("picked.txt"), picked));
+    const CliRun make = RunCli(work, {"make-channels", "--channels", server.Folder(), work.File("picked.txt")});
+    ASSERT_EQ(make.status, 0) << make.err;
+    EXPECT_NE(make.out.find("チャンネルファイルを作成しました。"), std::string::npos);
+
+    // A line with a field too few names its line and writes nothing.
+    const auto before = ReadWholeFile(ChSetFilePath(server.Folder()));
+    ASSERT_TRUE(ReplaceFileAtomically(work.File("bad.txt"), lines[1] + "\n" + lines[2].substr(0, lines[2].rfind('\t')) + "\n"));
+    const CliRun bad = RunCli(work, {"make-channels", "--channels", server.Folder(), work.File("bad.txt")});
+    EXPECT_NE(bad.status, 0);
+    EXPECT_NE(bad.err.find("2"), std::string::npos) << bad.err;
+    EXPECT_EQ(ReadWholeFile(ChSetFilePath(server.Folder())), before);
+
+    ASSERT_TRUE(server.Start({}, true, false)) << server.Errors();
+    ViewerClient viewer;
+    ASSERT_TRUE(viewer.Connect(server.Port()));
+    // 日テレ１, ＮＨＫ総合１・東京 and テスト局 in code page 932.
+    const auto list = viewer.Ask("GetChList");
+    ASSERT_TRUE(list);
+    EXPECT_EQ(list->substr(list->find('\t', 2)),
+              "\t0\t\x93\xFA\x83\x65\x83\x8C\x82\x50" "\t1\t\x82\x6D\x82\x67\x82\x6A\x91\x8D\x8D\x87\x82\x50\x81\x45\x93\x8C\x8B\x9E"
+              "\t2\t\x83\x65\x83\x58\x83\x67\x8B\xC7");
+    EXPECT_EQ(viewer.Ask("SetCh:2"), "0");
+    const Requests requests = standin.Requests();
+    ASSERT_GE(requests.size(), 2u);
+    EXPECT_EQ(requests[requests.size() - 2], "SetCh:5");
+}
