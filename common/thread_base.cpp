@@ -73,6 +73,7 @@ std::condition_variable g_changed;
 std::deque<Pending*> g_queue;
 std::atomic<bool> g_hasMainThread{false};
 std::atomic<bool> g_quitting{false};
+bool g_woken = false;
 
 } // namespace
 
@@ -84,7 +85,8 @@ void BecomeMainThread()
 int RunPending(int timeoutMs)
 {
     std::unique_lock<std::mutex> guard(g_mutex);
-    g_changed.wait_for(guard, std::chrono::milliseconds(timeoutMs), [] { return !g_queue.empty(); });
+    g_changed.wait_for(guard, std::chrono::milliseconds(timeoutMs), [] { return !g_queue.empty() || g_woken; });
+    g_woken = false;
     int count = 0;
     while (!g_queue.empty()) {
         Pending* pending = g_queue.front();
@@ -97,6 +99,15 @@ int RunPending(int timeoutMs)
     }
     g_changed.notify_all();
     return count;
+}
+
+void Wake()
+{
+    {
+        std::lock_guard<std::mutex> guard(g_mutex);
+        g_woken = true;
+    }
+    g_changed.notify_all();
 }
 
 void SetQuitting(bool quitting)

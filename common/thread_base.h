@@ -53,6 +53,9 @@ void BecomeMainThread();
 // Runs the calls waiting now and returns how many; waits up to timeoutMs
 // for the first one.
 int RunPending(int timeoutMs);
+// Ends the main thread's current RunPending wait early, so that it can look
+// at something that changed (a stop request) without polling.
+void Wake();
 // Set while the application shuts down: threads must not wait for the main
 // thread then, since it is waiting for them.
 void SetQuitting(bool quitting);

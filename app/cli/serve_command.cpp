@@ -98,7 +98,9 @@ int ServeCommand(const std::vector<std::string>& args)
 
     bool stopSent = false;
     while (!finished) {
-        MainThreadCalls::RunPending(100);
+        // Woken by the server's calls and by a stop request; the time-out is
+        // only a safety net.
+        MainThreadCalls::RunPending(10000);
         if (!stopSent && console::StopRequested()) {
             server->Terminate();
             stopSent = true;

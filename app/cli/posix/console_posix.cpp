@@ -1,18 +1,17 @@
+#include <pthread.h>
+
 #include <atomic>
 #include <csignal>
+#include <thread>
 
 #include "app/cli/console.h"
+#include "common/thread_base.h"
 
 namespace console {
 
 namespace {
 
 std::atomic<bool> g_stop{false};
-
-void OnStopSignal(int)
-{
-    g_stop = true;
-}
 
 } // namespace
 
@@ -24,11 +23,22 @@ void Setup()
 
 void InstallStopHandler()
 {
-    struct sigaction action {};
-    action.sa_handler = OnStopSignal;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    // Blocked here, before any other thread starts, so that every thread
+    // inherits the mask and one thread takes the signals with sigwait: the
+    // main loop is woken instead of polling a flag. Children get their
+    // signal mask reset when they are started.
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    std::thread([set] {
+        int signal = 0;
+        while (sigwait(&set, &signal) != 0) {
+        }
+        g_stop = true;
+        MainThreadCalls::Wake();
+    }).detach();
 }
 
 bool StopRequested()

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/cli/console.h"
+#include "common/thread_base.h"
 
 namespace console {
 
@@ -15,6 +16,8 @@ HANDLE g_stopped = nullptr;
 BOOL WINAPI OnConsoleEvent(DWORD event)
 {
     g_stop = true;
+    // The handler runs on a thread of its own; the main loop sleeps until woken.
+    MainThreadCalls::Wake();
     // Windows ends the process as soon as this returns from a close, log-off
     // or shut-down event; wait (bounded by the system's own limit) for the
     // orderly stop.
