@@ -12,6 +12,7 @@ namespace console {
 namespace {
 
 std::atomic<bool> g_stop{false};
+std::thread g_signalThread;
 
 } // namespace
 
@@ -32,13 +33,13 @@ void InstallStopHandler()
     sigaddset(&set, SIGINT);
     sigaddset(&set, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
-    std::thread([set] {
+    g_signalThread = std::thread([set] {
         int signal = 0;
         while (sigwait(&set, &signal) != 0) {
         }
         g_stop = true;
         MainThreadCalls::Wake();
-    }).detach();
+    });
 }
 
 bool StopRequested()
@@ -48,6 +49,15 @@ bool StopRequested()
 
 void AcknowledgeStopped()
 {
+    // After a stop signal the thread is done with the main loop's state and
+    // is joined before that state goes away at exit; without one it still
+    // waits in sigwait and is let go.
+    if (!g_signalThread.joinable())
+        return;
+    if (g_stop)
+        g_signalThread.join();
+    else
+        g_signalThread.detach();
 }
 
 std::string PathForDisplay(const std::string& path)
