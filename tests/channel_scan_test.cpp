@@ -15,6 +15,7 @@
 #include "net/socket.h"
 #include "process/child_process.h"
 #include "support/cli_server.h"
+#include "support/free_port.h"
 #include "support/standin.h"
 #include "support/temp_dir.h"
 #include "support/tool_path.h"
@@ -120,11 +121,8 @@ TEST(ChannelScan, MultiTunerOffEmptyTreesLostLinksAndNoConnection)
         EXPECT_EQ(ServiceNumbers(r), (std::vector<std::uint32_t>{1024, 1025}));
     }
     {
-        const socket_t s = CreateListenSocket(0, 1);
-        const std::uint16_t port = LocalPort(s);
-        CloseSocket(s);
         Recorder r;
-        EXPECT_FALSE(ScanChannels("127.0.0.1", port, true, r));
+        EXPECT_FALSE(ScanChannels("127.0.0.1", FreePort(), true, r));
         EXPECT_TRUE(r.rows.empty());
     }
 }

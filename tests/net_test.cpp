@@ -3,6 +3,7 @@
 #include <thread>
 
 #include "net/socket.h"
+#include "support/free_port.h"
 #include "support/scripted_peer.h"
 
 namespace {
@@ -25,14 +26,6 @@ struct ConnectedPair {
     }
     ~ConnectedPair() { CloseSocket(listener); }
 };
-
-std::uint16_t FreePort()
-{
-    const socket_t s = CreateListenSocket(0, 1);
-    const std::uint16_t port = LocalPort(s);
-    CloseSocket(s);
-    return port;
-}
 
 } // namespace
 

@@ -4,6 +4,7 @@
 
 #include "net/socket.h"
 #include "remocon/patched_net_remocon.h"
+#include "support/alias_rows.h"
 #include "support/standin.h"
 
 namespace {
@@ -13,16 +14,7 @@ using Requests = std::vector<std::string>;
 // Services of the stand-in's built-in tree, on both of its BonDrivers.
 BonAliasList Aliases()
 {
-    auto row = [](std::int32_t index, std::uint32_t bn, std::uint32_t spc, std::uint32_t ch, std::uint32_t srv) {
-        BON_ALIAS a;
-        a.index = index;
-        a.bn = {"bn", bn};
-        a.spc = {"spc", spc};
-        a.ch = {"ch", ch};
-        a.srv = {"srv", srv};
-        return a;
-    };
-    return {row(0, 0, 0, 3, 1025), row(1, 2, 1, 5, 141), row(2, 0, 0, 3, 1024), row(3, 2, 4, 1, 55)};
+    return {AliasRow(0, 0, 0, 3, 1025), AliasRow(1, 2, 1, 5, 141), AliasRow(2, 0, 0, 3, 1024), AliasRow(3, 2, 4, 1, 55)};
 }
 
 NamedNumberList Channels()

@@ -12,7 +12,9 @@
 #include "process/child_process.h"
 #include "process/command_line.h"
 #include "process/epgdatacapbon_manager.h"
+#include "support/alias_rows.h"
 #include "support/cli_server.h"
+#include "support/free_port.h"
 #include "support/port_file.h"
 #include "support/standin.h"
 #include "support/temp_dir.h"
@@ -24,23 +26,13 @@ namespace {
 using namespace std::chrono_literals;
 using Requests = std::vector<std::string>;
 
-BON_ALIAS Row(std::int32_t index, std::uint32_t bn, std::uint32_t spc, std::uint32_t ch, std::uint32_t srv)
-{
-    BON_ALIAS a;
-    a.index = index;
-    a.bn = {"bn", bn};
-    a.spc = {"spc", spc};
-    a.ch = {"ch", ch};
-    a.srv = {"srv", srv};
-    return a;
-}
-
 void Configure(CliServer& server, std::uint16_t remoconPort)
 {
     server.settings.RemoconPort = std::to_string(remoconPort);
     // "ＢＳ日テレ" in code page 932 among plain names.
     server.channels = {{"Sogo2", 0}, {"\x82\x61\x82\x72\x93\xFA\x83\x65\x83\x8C", 1}, {"Sogo1", 2}, {"Shop", 3}};
-    server.aliases = {Row(0, 0, 0, 3, 1025), Row(1, 2, 1, 5, 141), Row(2, 0, 0, 3, 1024), Row(3, 2, 4, 1, 55)};
+    server.aliases = {AliasRow(0, 0, 0, 3, 1025), AliasRow(1, 2, 1, 5, 141), AliasRow(2, 0, 0, 3, 1024),
+                      AliasRow(3, 2, 4, 1, 55)};
 }
 
 std::size_t Count(const std::vector<std::string>& lines, const std::string& line)
@@ -57,15 +49,6 @@ bool WaitFor(const std::function<bool()>& condition, int timeoutMs)
         std::this_thread::sleep_for(10ms);
     }
     return true;
-}
-
-// A port nobody listens on.
-std::uint16_t ClosedPort()
-{
-    const socket_t s = CreateListenSocket(0, 1);
-    const std::uint16_t port = LocalPort(s);
-    CloseSocket(s);
-    return port;
 }
 
 } // namespace
@@ -158,7 +141,7 @@ TEST(PatchServer, UpstreamFailuresAreBoundedAndTheLinkIsReplaced)
     {
         // Unreachable: the accepted connection is closed at once.
         CliServer server;
-        Configure(server, ClosedPort());
+        Configure(server, FreePort());
         ASSERT_TRUE(server.Start()) << server.Errors();
         ViewerClient viewer;
         ASSERT_TRUE(viewer.Connect(server.Port()));
@@ -214,7 +197,7 @@ TEST(PatchServer, StartFailuresAreReportedWithTheirTexts)
     {
         const socket_t taken = CreateListenSocket(0, 1);
         CliServer server;
-        Configure(server, ClosedPort());
+        Configure(server, FreePort());
         server.settings.ServerPort = std::to_string(LocalPort(taken));
         ASSERT_TRUE(server.Start({}, false));
         const auto status = server.WaitForExit(10000);
@@ -225,7 +208,7 @@ TEST(PatchServer, StartFailuresAreReportedWithTheirTexts)
     }
     {
         CliServer server;
-        Configure(server, ClosedPort());
+        Configure(server, FreePort());
         ASSERT_TRUE(server.Start({}, false, false));
         const auto status = server.WaitForExit(10000);
         ASSERT_TRUE(status);
@@ -306,7 +289,7 @@ namespace {
 // stand-ins of tests running beside this one.
 class LaunchableStandIn {
 public:
-    LaunchableStandIn() : FPort(ClosedPort())
+    LaunchableStandIn() : FPort(FreePort())
     {
         const std::string name = "EpgStub-" + FDir.Path().filename().string() +
 #ifdef _WIN32
