@@ -21,6 +21,7 @@ const char HelpText[] =
     "  serve          run the patch server until Ctrl+C, SIGINT or SIGTERM\n"
     "  scan           list every service EpgDataCap_Bon can tune (one line each)\n"
     "  make-channels  write the two channel files from lines in scan's form\n"
+    "  --version      print the program's version\n"
     "\n"
     "options of serve:\n"
     "  --ini FILE          settings file (default: Vernwick.ini beside the program)\n"
@@ -66,6 +67,10 @@ int main(int argc, char** argv)
     }
     if (command == "--help" || command == "-h" || command == "help") {
         std::fputs(HelpText, stdout);
+        return 0;
+    }
+    if (command == "--version") {
+        std::printf("vernwick-cli %s\n", VERNWICK_VERSION);
         return 0;
     }
 
