@@ -13,12 +13,11 @@
 #include "channel/channel_scan.h"
 #include "common/file_io.h"
 #include "net/socket.h"
-#include "process/child_process.h"
 #include "support/cli_server.h"
 #include "support/free_port.h"
+#include "support/run_tool.h"
 #include "support/standin.h"
 #include "support/temp_dir.h"
-#include "support/tool_path.h"
 #include "support/viewer_client.h"
 
 namespace {
@@ -127,42 +126,6 @@ TEST(ChannelScan, MultiTunerOffEmptyTreesLostLinksAndNoConnection)
     }
 }
 
-namespace {
-
-struct CliRun {
-    std::optional<int> status;
-    std::string out, err;
-};
-
-CliRun RunCli(const TempDir& dir, const std::vector<std::string>& args)
-{
-    ChildProcess child;
-    child.SetOutputFiles(dir.File("cli.out"), dir.File("cli.err"));
-    CliRun run;
-    if (!child.Start(ToolPath("vernwick-cli"), args))
-        return run;
-    run.status = child.Wait(30000);
-    run.out = ReadWholeFile(dir.File("cli.out")).value_or("");
-    run.err = ReadWholeFile(dir.File("cli.err")).value_or("");
-    return run;
-}
-
-std::vector<std::string> Lines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    for (std::size_t end = text.find('\n'); end != std::string::npos; end = text.find('\n', start)) {
-        std::string line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        lines.push_back(line);
-        start = end + 1;
-    }
-    return lines;
-}
-
-} // namespace
-
 TEST(ChannelCommands, ScanEditMakeChannelsAndServeGiveTheViewerThePickedChannels)
 {
     StandIn standin;
@@ -172,7 +135,7 @@ TEST(ChannelCommands, ScanEditMakeChannelsAndServeGiveTheViewerThePickedChannels
     TempDir work;
     SaveSettings(work.File("scan.ini"), server.settings);
 
-    const CliRun scan = RunCli(work, {"scan", "--ini", work.File("scan.ini")});
+    const ToolRun scan = RunTool(work, "vernwick-cli", {"scan", "--ini", work.File("scan.ini")});
     ASSERT_EQ(scan.status, 0) << scan.err;
     const auto lines = Lines(scan.out);
     ASSERT_EQ(lines.size(), 10u) << scan.out;
@@ -186,14 +149,14 @@ TEST(ChannelCommands, ScanEditMakeChannelsAndServeGiveTheViewerThePickedChannels
     const std::string picked = "# my pick\n\n" + lines[5] + "\n" + lines[1] + "\n" + "テスト局" +
                                lines[7].substr(lines[7].find('\t')) + "\n";
     ASSERT_TRUE(ReplaceFileAtomically(work.File("picked.txt"), picked));
-    const CliRun make = RunCli(work, {"make-channels", "--channels", server.Folder(), work.File("picked.txt")});
+    const ToolRun make = RunTool(work, "vernwick-cli", {"make-channels", "--channels", server.Folder(), work.File("picked.txt")});
     ASSERT_EQ(make.status, 0) << make.err;
     EXPECT_NE(make.out.find("チャンネルファイルを作成しました。"), std::string::npos);
 
     // A line with a field too few names its line and writes nothing.
     const auto before = ReadWholeFile(ChSetFilePath(server.Folder()));
     ASSERT_TRUE(ReplaceFileAtomically(work.File("bad.txt"), lines[1] + "\n" + lines[2].substr(0, lines[2].rfind('\t')) + "\n"));
-    const CliRun bad = RunCli(work, {"make-channels", "--channels", server.Folder(), work.File("bad.txt")});
+    const ToolRun bad = RunTool(work, "vernwick-cli", {"make-channels", "--channels", server.Folder(), work.File("bad.txt")});
     EXPECT_NE(bad.status, 0);
     EXPECT_NE(bad.err.find("2"), std::string::npos) << bad.err;
     EXPECT_EQ(ReadWholeFile(ChSetFilePath(server.Folder())), before);

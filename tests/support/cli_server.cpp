@@ -5,6 +5,7 @@
 
 #include "channel/channel_files.h"
 #include "common/file_io.h"
+#include "support/run_tool.h"
 #include "support/tool_path.h"
 
 CliServer::CliServer()
@@ -40,31 +41,14 @@ bool CliServer::Start(std::vector<std::string> extraArgs, bool waitListening, bo
     return port.has_value();
 }
 
-namespace {
-
-// The console streams end lines with CR LF on Windows; tests compare LF.
-std::string ReadConsoleText(const std::string& path)
-{
-    std::string text = ReadWholeFile(path).value_or("");
-    std::string plain;
-    plain.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n'))
-            plain += text[i];
-    }
-    return plain;
-}
-
-} // namespace
-
 std::string CliServer::Output() const
 {
-    return ReadConsoleText(FDir.File("stdout.txt"));
+    return ReadConsoleFile(FDir.File("stdout.txt"));
 }
 
 std::string CliServer::Errors() const
 {
-    return ReadConsoleText(FDir.File("stderr.txt"));
+    return ReadConsoleFile(FDir.File("stderr.txt"));
 }
 
 bool CliServer::WaitForOutput(const std::string& text, int timeoutMs) const

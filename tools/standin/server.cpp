@@ -130,7 +130,7 @@ bool StandInServer::HandleOne(CSocketBase& socket)
     if (got <= 0)
         return false;
     const std::string text(buffer, std::strlen(buffer));
-    std::string line = VisibleText(text, false);
+    std::string line = VisibleText(text);
     // "#" starts the log's own lines; a request cannot pass for one.
     if (!line.empty() && line.front() == '#')
         line.replace(0, 1, "\\x23");

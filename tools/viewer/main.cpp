@@ -1,6 +1,6 @@
 // vernwick-viewer: talks to a remote-control port the way the TVTest viewer
 // does (each command as bare text in one send, then its reply) and prints
-// what came back, with TAB and control bytes made visible.
+// what came back, readably or, with --raw, as escaped bytes.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +11,8 @@
 
 #include "common/integer_text.h"
 #include "net/socket.h"
+#include "tools/viewer/console.h"
+#include "tools/viewer/readable_reply.h"
 #include "tools/viewer/visible_text.h"
 
 namespace {
@@ -20,10 +22,13 @@ const char HelpText[] =
     "\n"
     "Connects to HOST:PORT (default 127.0.0.1:51334, the patch server), sends each\n"
     "COMMAND as one request, e.g. GetBonList, GetChList, SetCh:3, GetNowPgInfo,\n"
-    "and prints one line per exchange:  > request  then  < reply\n"
+    "and prints each exchange:  > request  then  < reply\n"
     "A reply ends when the connection has been quiet for 1 ms after its first\n"
-    "piece. Bytes are shown as \\t \\r \\n \\\\ and \\xNN for control bytes and, unless\n"
-    "--raw, for bytes of 0x80 and above (the code page 932 names).\n"
+    "piece. Replies are shown readably: names (code page 932) as UTF-8, lists as\n"
+    "columns of number and name with the current entry marked *, statuses with\n"
+    "their meaning (0 success, 2 refused, -1 failed).\n"
+    "  --raw         print each reply on one line exactly as its bytes came, with\n"
+    "                \\t \\r \\n \\\\ and \\xNN for control bytes and bytes of 0x80 up\n"
     "  --timeout MS  wait at most MS for the first piece of a reply (default 20000)\n"
     "  --pause MS    wait MS between commands (default 0)\n"
     "A request may use the escapes \\r, \\n, \\t, \\\\ and \\xNN to send such bytes.\n"
@@ -96,6 +101,7 @@ int main(int argc, char** argv)
         return 2;
     }
 
+    UseUtf8Console();
     SocketStartup();
     const socket_t s = ConnectSocket(host, static_cast<std::uint16_t>(port));
     if (s == InvalidSocket) {
@@ -110,7 +116,7 @@ int main(int argc, char** argv)
             const std::string& command = commands[n];
             if (n > 0 && pauseMs > 0)
                 std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
-            std::printf("> %s\n", VisibleText(command, raw).c_str());
+            std::printf("> %s\n", VisibleText(command).c_str());
             if (connection.Send(command.data(), static_cast<int>(command.size())) != static_cast<int>(command.size())) {
                 std::printf("< (send failed)\n");
                 status = 1;
@@ -132,7 +138,7 @@ int main(int argc, char** argv)
                 }
             }
             if (!reply.empty())
-                std::printf("< %s\n", VisibleText(reply, raw).c_str());
+                std::printf("< %s\n", (raw ? VisibleText(reply) : ReadableReply(command, reply)).c_str());
             if (reply.empty() || closed) {
                 std::printf("< %s\n", closed ? "(closed)" : "(no reply)");
                 status = 1;

@@ -1,6 +1,6 @@
 #include "tools/viewer/visible_text.h"
 
-std::string VisibleText(std::string_view bytes, bool keepHighBytes)
+std::string VisibleText(std::string_view bytes)
 {
     static const char hex[] = "0123456789ABCDEF";
     std::string out;
@@ -14,7 +14,7 @@ std::string VisibleText(std::string_view bytes, bool keepHighBytes)
             out += "\\n";
         } else if (c == '\\') {
             out += "\\\\";
-        } else if (b < 0x20 || b == 0x7F || (b >= 0x80 && !keepHighBytes)) {
+        } else if (b < 0x20 || b == 0x7F || b >= 0x80) {
             out += "\\x";
             out += hex[b >> 4];
             out += hex[b & 15];
