@@ -51,6 +51,8 @@ std::string FormatColumns(const std::vector<std::vector<std::string>>& rows, con
             if (!last)
                 line += "  ";
         }
+        while (!line.empty() && line.back() == ' ')
+            line.pop_back(); // empty last cells leave no blanks behind
         out += line + "\n";
     }
     return out;

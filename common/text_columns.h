@@ -13,6 +13,6 @@ enum class ColumnAlign { Left, Right };
 
 // One line per row, each starting with indent: every column but the last is
 // padded to its widest cell (aligned as align says, Left when align is
-// shorter), with two blanks between columns and none after the last.
+// shorter), with two blanks between columns and none at the end of a line.
 std::string FormatColumns(const std::vector<std::vector<std::string>>& rows, const std::vector<ColumnAlign>& align,
                           std::string_view indent);

@@ -21,7 +21,7 @@ const char HelpText[] =
     "  serve          run the patch server until Ctrl+C, SIGINT or SIGTERM\n"
     "  scan           list every service EpgDataCap_Bon can tune (one line each)\n"
     "  make-channels  write the two channel files from lines in scan's form\n"
-    "  --version      print the program's version\n"
+    "  check-channels scan again and say which channels no longer match the files\n"
     "\n"
     "options of serve:\n"
     "  --ini FILE          settings file (default: Vernwick.ini beside the program)\n"
@@ -39,6 +39,18 @@ const char HelpText[] =
     "options of make-channels:  [--channels DIR] [FILE]\n"
     "  reads FILE, or standard input when FILE is absent or \"-\"\n"
     "\n"
+    "options of check-channels:\n"
+    "  --ini FILE          settings file (address, port and MultiTuner)\n"
+    "  --channels DIR      folder of the channel files (default: the program's folder)\n"
+    "  --fix               point the ChAlias rows of moved services at their new\n"
+    "                      numbers (order and display names stay)\n"
+    "  Each channel is unchanged (same numbers, same service name), renamed (same\n"
+    "  numbers, another service name), moved (the service at other numbers) or gone.\n"
+    "  Numbers are BonDriver/space/channel/service. Exit status: 0 all unchanged,\n"
+    "  1 some not, 2 EpgDataCap_Bon unreachable or a channel file unreadable.\n"
+    "  Like scan, it leaves EpgDataCap_Bon on the last service it visited.\n"
+    "\n"
+    "vernwick-cli --version prints the version.\n"
     "'vernwick-cli COMMAND --help' shows this text too.\n";
 
 } // namespace
@@ -82,6 +94,8 @@ int main(int argc, char** argv)
         status = ScanCommand(args);
     } else if (command == "make-channels") {
         status = MakeChannelsCommand(args);
+    } else if (command == "check-channels") {
+        status = CheckChannelsCommand(args);
     } else {
         PrintError("unknown command: " + command + " (see vernwick-cli --help)");
     }

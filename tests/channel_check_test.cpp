@@ -1,0 +1,88 @@
+// Comparing the channel files with a fresh scan, reading them strictly, and
+// rewriting single ChAlias rows.
+#include <gtest/gtest.h>
+
+#include "channel/channel_check.h"
+
+namespace {
+
+BON_ALIAS Row(std::int32_t index, const char* service, std::uint32_t srv, const char* bon, std::uint32_t bn,
+              std::uint32_t ch)
+{
+    return BON_ALIAS{index, {bon, bn}, {"T", 0}, {"c" + std::to_string(ch), ch}, {service, srv}};
+}
+
+} // namespace
+
+TEST(ChannelCheck, TellsUnchangedRenamedMovedAndGoneAndSettlesAmbiguousMoves)
+{
+    const BonAliasList scanned = {
+        Row(0, "A", 1, "T0.dll", 0, 3),
+        Row(1, "B2", 2, "T0.dll", 0, 3),  // B renamed in place
+        Row(2, "D", 4, "T0.dll", 0, 4),   // took C's place
+        Row(3, "C", 3, "T0.dll", 0, 6),   // C moved
+        Row(4, "E", 5, "T1.dll", 1, 8),   // E on two other tuners
+        Row(5, "E", 5, "T2.dll", 2, 8),
+        Row(6, "F", 6, "T0.dll", 5, 9),   // T0's number shifted; F is also on T1
+        Row(7, "F", 6, "T1.dll", 1, 9),
+    };
+    const BonAliasList rows = {
+        Row(0, "A", 1, "T0.dll", 0, 3), Row(1, "B", 2, "T0.dll", 0, 3), Row(2, "C", 3, "T0.dll", 0, 4),
+        Row(3, "E", 5, "T0.dll", 0, 8), Row(4, "F", 6, "T0.dll", 0, 9), Row(5, "G", 7, "T0.dll", 0, 10),
+    };
+    const auto results = CheckChannels(rows, scanned);
+    ASSERT_EQ(results.size(), rows.size());
+    EXPECT_EQ(results[0].state, ChannelState::Unchanged);
+    EXPECT_EQ(results[1].state, ChannelState::Renamed);
+    EXPECT_EQ(results[1].found, BonAliasList{scanned[1]});
+    // Its numbers now carry D, and C itself is found elsewhere: moved.
+    EXPECT_EQ(results[2].state, ChannelState::Moved);
+    EXPECT_EQ(results[2].found, BonAliasList{scanned[3]});
+    EXPECT_TRUE(results[2].Fixable());
+    // Found twice, on neither the row's own BonDriver: not to be guessed.
+    EXPECT_EQ(results[3].state, ChannelState::Moved);
+    EXPECT_EQ(results[3].found.size(), 2u);
+    EXPECT_FALSE(results[3].Fixable());
+    // Found twice, once on a BonDriver of the row's name (under a new number).
+    EXPECT_EQ(results[4].found, BonAliasList{scanned[6]});
+    EXPECT_TRUE(results[4].Fixable());
+    EXPECT_EQ(results[5].state, ChannelState::Gone);
+    EXPECT_TRUE(results[5].found.empty());
+}
+
+TEST(ChannelCheck, StrictReadingNamesTheFirstLineThatIsNoRecord)
+{
+    NamedNumberList channels;
+    EXPECT_EQ(ReadChSetStrictly("A\t0\t0\t0\r\nB\t0\t1\t0\nC\t0\t-1\t0", channels), std::nullopt);
+    EXPECT_EQ(channels, (NamedNumberList{{"A", 0}, {"B", 1}, {"C", 0xFFFFFFFFu}}));
+    EXPECT_EQ(ReadChSetStrictly("A\t0\t0\t0\r\n\r\nB\t0\t1\t0\r\n", channels), "line 2: 0 fields, expected 4 separated by TAB");
+    EXPECT_EQ(ReadChSetStrictly("A\t0\t0\t0\r\nB\t0\t1\t\r\n", channels),
+              "line 2: ends with a TAB (an empty last field is not read)");
+    EXPECT_EQ(ReadChSetStrictly("A\t0\t 1\t0\r\n", channels), "line 1: field 3 is not a number");
+
+    const std::string good = "S\t4294967295\tB\t0\tT\t0\tC\t3\r\n";
+    BonAliasList rows;
+    EXPECT_EQ(ReadChAliasStrictly(good + good, rows), std::nullopt);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[1].index, 1);
+    EXPECT_EQ(rows[1].srv.number, 0xFFFFFFFFu);
+    EXPECT_EQ(rows[1].ch, (NamedNumber{"C", 3}));
+    for (const auto& [text, error] : std::vector<std::pair<std::string, std::string>>{
+             {good + "S\t1\tB\t0\tT\t0\tC\r\n", "line 2: 7 fields, expected 8 separated by TAB"},
+             {good + "S\t1\tB\t0\tT\t0\tC\tx\r\n", "line 2: field 8 is not a number"},
+             {"S\t4294967296\tB\t0\tT\t0\tC\t3\r\n", "line 1: field 2 is not a number"},
+             {good + std::string("S\t1\tB\0\t0\tT\t0\tC\t3", 17), "line 2: holds a NUL byte"},
+         })
+        EXPECT_EQ(ReadChAliasStrictly(text, rows), error) << text;
+}
+
+TEST(ChannelCheck, RewritingRowsLeavesEveryOtherByteAsItWas)
+{
+    // Hand-edited: LF-only line, a number with a leading zero, no end at the last line.
+    const std::string text = "A\t1\tB\t0\tT\t0\tC\t3\nX\t2\tB\t0\tT\t0\tC\t4\r\nY\t007\tB\t0\tT\t0\tC\t5";
+    BON_ALIAS moved{1, {"B2", 2}, {"T", 0}, {"C9", 9}, {"X", 2}};
+    EXPECT_EQ(ReplaceChAliasRows(text, {moved}),
+              "A\t1\tB\t0\tT\t0\tC\t3\nX\t2\tB2\t2\tT\t0\tC9\t9\r\nY\t007\tB\t0\tT\t0\tC\t5");
+    moved.index = 2;
+    EXPECT_EQ(ReplaceChAliasRows(text, {moved}), text.substr(0, text.rfind('\n') + 1) + "X\t2\tB2\t2\tT\t0\tC9\t9");
+}
