@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <tuple>
 
 #include "common/file_io.h"
 #include "common/ini_profile.h"
@@ -55,6 +56,19 @@ TEST(Settings, MissingFileGivesDefaultsAndSaveCreatesEveryKey)
     EXPECT_EQ(ReadProfileString(path, "Parameter", "EpgDataCapBonExeParam", ""), "/min");
     EXPECT_EQ(ReadProfileString(path, "Parameter", "MultiTuner", ""), "1");
     EXPECT_EQ(ReadProfileString(path, "Parameter", "EpgDataCapBonAutoLaunch", ""), "0");
+
+    // The commented file that ships holds every key, each at its default.
+    const auto shipped = ReadWholeFile(VERNWICK_SHIPPED_INI);
+    ASSERT_TRUE(shipped);
+    WriteFile(path, *shipped);
+    const Settings read = LoadSettings(path);
+    EXPECT_EQ(std::tie(read.RemoconAddr, read.RemoconPort, read.ServerPort, read.EpgDataCapBonAutoLaunch,
+                       read.EpgDataCapBonExePath, read.EpgDataCapBonExeParam, read.EpgDataCapBonWindowText,
+                       read.MultiTuner),
+              std::tie(s.RemoconAddr, s.RemoconPort, s.ServerPort, s.EpgDataCapBonAutoLaunch, s.EpgDataCapBonExePath,
+                       s.EpgDataCapBonExeParam, s.EpgDataCapBonWindowText, s.MultiTuner));
+    for (const char* key : {"EpgDataCapBonAutoLaunch", "EpgDataCapBonExePath", "MultiTuner"})
+        EXPECT_NE(ReadProfileString(path, "Parameter", key, "<none>"), "<none>") << key;
 }
 
 TEST(Settings, ValuesAreReadKeyByKeyWithTheirOwnFallbacks)

@@ -1,0 +1,59 @@
+# What "cmake --build --preset <name> --target package" puts together: a
+# Debian package on Linux, a zip on Windows. The version is the project's.
+set(CPACK_PACKAGE_NAME vernwick)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR "Vernwick")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "one virtual tuner for TVTest over EpgDataCap_Bon's remote control")
+set(CPACK_PACKAGE_CONTACT "Vernwick maintainers <maintainers@vernwick.invalid>"
+    CACHE STRING "Maintainer named in the packages")
+set(CPACK_OUTPUT_FILE_PREFIX ${CMAKE_BINARY_DIR}/packages)
+set(CPACK_STRIP_FILES ON)
+
+if(WIN32)
+  # Everything side by side in the zip's top folder, as a user unpacks it next
+  # to their other TV tools.
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_PACKAGE_FILE_NAME Vernwick-${PROJECT_VERSION}-win64)
+  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+  install(TARGETS vernwick-cli RUNTIME DESTINATION .)
+  if(TARGET Vernwick)
+    install(TARGETS Vernwick RUNTIME DESTINATION .)
+  endif()
+else()
+  set(deb ${CMAKE_CURRENT_LIST_DIR}/debian)
+  set(CPACK_GENERATOR DEB)
+  set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+  set(CPACK_DEBIAN_PACKAGE_SECTION video)
+  set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  # useradd comes with passwd.
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS passwd)
+  # The summary goes first by itself; an empty line parts paragraphs.
+  set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Vernwick sits between the TVTest viewer's network remote control
+and EpgDataCap_Bon's remote-control port. Its patch server shows every viewer
+one virtual tuner whose channel list is the user's own pick of services from
+all of EpgDataCap_Bon's BonDrivers, spaces and channels, and switches
+EpgDataCap_Bon through BonDriver, space, channel and service when a viewer
+selects one.
+
+This package holds vernwick-cli (serve, scan, make-channels, check-channels)
+and the systemd service vernwick.service, which runs the patch server with
+/etc/vernwick/Vernwick.ini and the channel files in /var/lib/vernwick.")
+  set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${deb}/conffiles ${deb}/postinst ${deb}/prerm ${deb}/postrm)
+  set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+
+  install(TARGETS vernwick-cli RUNTIME DESTINATION bin)
+  install(FILES ${deb}/vernwick.service DESTINATION lib/systemd/system)
+  install(FILES ${deb}/Vernwick.ini DESTINATION /etc/vernwick)
+  install(DIRECTORY DESTINATION /var/lib/vernwick)
+  # Debian keeps manual pages compressed.
+  configure_file(${deb}/vernwick-cli.1 ${CMAKE_BINARY_DIR}/man/vernwick-cli.1 @ONLY)
+  add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/man/vernwick-cli.1.gz
+    COMMAND gzip -9n -c ${CMAKE_BINARY_DIR}/man/vernwick-cli.1 > ${CMAKE_BINARY_DIR}/man/vernwick-cli.1.gz
+    DEPENDS ${CMAKE_BINARY_DIR}/man/vernwick-cli.1)
+  add_custom_target(vernwick_man ALL DEPENDS ${CMAKE_BINARY_DIR}/man/vernwick-cli.1.gz)
+  install(FILES ${CMAKE_BINARY_DIR}/man/vernwick-cli.1.gz DESTINATION share/man/man1)
+endif()
+
+include(CPack)
