@@ -55,8 +55,11 @@ bool ReadChannelFile(const std::string& path, ChannelFile& file)
 std::string Numbers(const BON_ALIAS& row)
 {
     std::string text;
-    for (const NamedNumber* n : {&row.bn, &row.spc, &row.ch, &row.srv})
-        text += (text.empty() ? "" : "/") + std::to_string(static_cast<std::int32_t>(n->number));
+    for (const NamedNumber* n : {&row.bn, &row.spc, &row.ch, &row.srv}) {
+        if (!text.empty())
+            text += '/';
+        text += std::to_string(static_cast<std::int32_t>(n->number));
+    }
     return text;
 }
 
@@ -136,8 +139,11 @@ int CheckChannelsCommand(const std::vector<std::string>& args)
         const BON_ALIAS& row = rows[k];
         allUnchanged = allUnchanged && result.state == ChannelState::Unchanged;
         std::string now, note;
-        for (const BON_ALIAS& found : result.found)
-            now += (now.empty() ? "" : " or ") + Numbers(found);
+        for (const BON_ALIAS& found : result.found) {
+            if (!now.empty())
+                now += " or ";
+            now += Numbers(found);
+        }
         if (result.state == ChannelState::Renamed) {
             note = "service now " + Cp932ToTerminal(result.found.front().srv.name) + ", was " +
                    Cp932ToTerminal(row.srv.name);
