@@ -3,27 +3,22 @@
 #include <gtest/gtest.h>
 
 #include "channel/channel_check.h"
+#include "support/alias_rows.h"
 
 namespace {
-
-BON_ALIAS Row(std::int32_t index, const char* service, std::uint32_t srv, const char* bon, std::uint32_t bn,
-              std::uint32_t ch)
-{
-    return BON_ALIAS{index, {bon, bn}, {"T", 0}, {"c" + std::to_string(ch), ch}, {service, srv}};
-}
-
+constexpr auto Row = NamedAliasRow;
 } // namespace
 
 TEST(ChannelCheck, TellsUnchangedRenamedMovedAndGoneAndSettlesAmbiguousMoves)
 {
     const BonAliasList scanned = {
         Row(0, "A", 1, "T0.dll", 0, 3),
-        Row(1, "B2", 2, "T0.dll", 0, 3),  // B renamed in place
-        Row(2, "D", 4, "T0.dll", 0, 4),   // took C's place
-        Row(3, "C", 3, "T0.dll", 0, 6),   // C moved
-        Row(4, "E", 5, "T1.dll", 1, 8),   // E on two other tuners
+        Row(1, "B2", 2, "T0.dll", 0, 3), // B renamed in place
+        Row(2, "D", 4, "T0.dll", 0, 4),  // took C's place
+        Row(3, "C", 3, "T0.dll", 0, 6),  // C moved
+        Row(4, "E", 5, "T1.dll", 1, 8),  // E on two other tuners
         Row(5, "E", 5, "T2.dll", 2, 8),
-        Row(6, "F", 6, "T0.dll", 5, 9),   // T0's number shifted; F is also on T1
+        Row(6, "F", 6, "T0.dll", 5, 9),  // T0's number shifted; F is also on T1
         Row(7, "F", 6, "T1.dll", 1, 9),
     };
     const BonAliasList rows = {

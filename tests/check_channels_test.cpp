@@ -8,17 +8,14 @@
 #include "channel/channel_files.h"
 #include "common/file_io.h"
 #include "common/settings.h"
+#include "support/alias_rows.h"
 #include "support/free_port.h"
 #include "support/run_tool.h"
 #include "support/standin.h"
 
 namespace {
 
-BON_ALIAS Row(std::int32_t index, const char* service, std::uint32_t srv, const char* bon, std::uint32_t bn,
-              std::uint32_t ch)
-{
-    return BON_ALIAS{index, {bon, bn}, {"S", 0}, {"c" + std::to_string(ch), ch}, {service, srv}};
-}
+constexpr auto Row = NamedAliasRow;
 
 // Since the files were made: Two renamed in place, Three moved to another
 // channel, Four gone, Five now only on two other tuners.

@@ -1,6 +1,7 @@
 #pragma once
 // ChAlias rows for tests, with placeholder names and the given numbers.
 #include <cstdint>
+#include <string>
 
 #include "common/bon_alias.h"
 
@@ -13,4 +14,12 @@ inline BON_ALIAS AliasRow(std::int32_t index, std::uint32_t bn, std::uint32_t sp
     a.ch = {"ch", ch};
     a.srv = {"srv", srv};
     return a;
+}
+
+// A row on space ("S", 0) with a named service and BonDriver, on channel
+// ("c" + its number, ch).
+inline BON_ALIAS NamedAliasRow(std::int32_t index, const char* service, std::uint32_t srv, const char* bon,
+                               std::uint32_t bn, std::uint32_t ch)
+{
+    return BON_ALIAS{index, {bon, bn}, {"S", 0}, {"c" + std::to_string(ch), ch}, {service, srv}};
 }
