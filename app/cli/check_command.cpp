@@ -153,15 +153,18 @@ int CheckChannelsCommand(const std::vector<std::string>& args)
             BON_ALIAS moved = result.found.front();
             moved.index = row.index;
             fixed.push_back(moved);
-            note = "fixed";
         }
         table.push_back({StateText(result.state), DisplayName(channels, row.index), Numbers(row),
                          now.empty() ? "-" : now, note});
     }
+
+    const bool written =
+        fixed.empty() || ReplaceFileAtomically(chAlias.path, ReplaceChAliasRows(chAlias.text, fixed));
+    for (const BON_ALIAS& row : fixed)
+        table[static_cast<std::size_t>(row.index) + 1].back() = written ? "fixed" : "not fixed";
     std::fputs(FormatColumns(table, {}, "").c_str(), stdout);
     std::fflush(stdout);
-
-    if (!fixed.empty() && !ReplaceFileAtomically(chAlias.path, ReplaceChAliasRows(chAlias.text, fixed))) {
+    if (!written) {
         std::string message = FileCreateErrorText;
         message.replace(message.find("%s"), 2, console::PathForDisplay(chAlias.path));
         PrintError(message);
