@@ -1,6 +1,6 @@
 #include "remocon/patched_net_remocon.h"
 
-#include "channel/channel_files.h"
+#include "common/bon_alias.h"
 
 CPatchedNetRemocon::CPatchedNetRemocon(const NamedNumberList& channels, const BonAliasList& aliases, socket_t socket,
                                        bool multiTuner, bool owning)

@@ -1,0 +1,33 @@
+# Every include between the product's folders points down: a folder may use
+# its own files and those of lower layers, never a folder at its own layer or
+# above. Run as: cmake -DSOURCE_DIR=<tree> -P include_layers.cmake
+set(layer_common 0)
+set(layer_net 1)
+set(layer_process 1)
+set(layer_remocon 2)
+set(layer_channel 3)
+set(layer_server 3)
+set(layer_app 4)
+set(layer_tools 4)
+
+set(faults "")
+foreach(dir common net process remocon channel server app tools)
+  file(GLOB_RECURSE sources "${SOURCE_DIR}/${dir}/*.h" "${SOURCE_DIR}/${dir}/*.cpp")
+  foreach(source ${sources})
+    file(STRINGS "${source}" includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"[a-z_]+/")
+    foreach(line ${includes})
+      string(REGEX REPLACE "^[^\"]*\"([a-z_]+)/.*$" "\\1" target "${line}")
+      if(target STREQUAL dir OR NOT DEFINED layer_${target})
+        continue()
+      endif()
+      if(NOT layer_${target} LESS layer_${dir})
+        file(RELATIVE_PATH shown "${SOURCE_DIR}" "${source}")
+        string(APPEND faults "  ${shown}: ${line}\n")
+      endif()
+    endforeach()
+  endforeach()
+endforeach()
+
+if(faults)
+  message(FATAL_ERROR "includes that do not point down:\n${faults}")
+endif()
