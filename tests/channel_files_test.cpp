@@ -151,7 +151,8 @@ TEST_F(ChannelFilesTest, RoundTripKeepsCp932NamesAndAll32Bits)
     EXPECT_NE(chSetBytes.find(terrestrial + "\t0\t-2147483648\t0\r\n"), std::string::npos);
     EXPECT_NE(chSetBytes.find(table + "\t0\t-1\t0\r\n"), std::string::npos);
     EXPECT_NE(chSetBytes.find("\r\n\t0\t7\t0\r\n"), std::string::npos);
-    EXPECT_EQ(ReadBytes(ChAliasFilePath(Dir())).substr(0, nhk.size() + 6), nhk + "\t1024\t");
+    EXPECT_EQ(ReadBytes(ChAliasFilePath(Dir())), nhk + "\t1024\tBonDriver_PT3-T.dll\t-2\t" + terrestrial + "\t-2147483648\t" +
+                                                   table + "\t13\r\n\t0\t\t0\t\t0\t\t0\r\n");
 
     NamedNumberList loadedChannels;
     BonAliasList loadedAliases;
