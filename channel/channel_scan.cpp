@@ -65,8 +65,13 @@ void ScanChannels(CNetRemocon& remocon, bool multiTuner, ChannelScanSink& sink)
                 remocon.SetCh(static_cast<std::int32_t>(channels[k].number));
                 NamedNumberList services;
                 remocon.GetServiceList(services, nullptr);
-                for (std::size_t m = 0; m < services.size() && !LinkLost(remocon); ++m) {
-                    remocon.SetService(static_cast<std::int32_t>(services[m].number));
+                // Every service of a list that arrived gets its row, even when
+                // the link goes in the middle of the list: a row follows its
+                // SetService whatever the reply (one that cannot be sent any
+                // more is not tried).
+                for (std::size_t m = 0; m < services.size(); ++m) {
+                    if (!LinkLost(remocon))
+                        remocon.SetService(static_cast<std::int32_t>(services[m].number));
                     sink.RowFound(BON_ALIAS{row++, bon, spaces[j], channels[k], services[m]});
                     sink.Progress(ScanProgressText(i + 1, bons.size(), j + 1, spaces.size(), k + 1,
                                                    channels.size(), m + 1, services.size()));

@@ -30,8 +30,9 @@ std::string ScanProgressText(std::size_t bn, std::size_t bnCount, std::size_t sp
                              std::size_t ch, std::size_t chCount, std::size_t srv, std::size_t srvCount);
 
 // Walks EpgDataCap_Bon over an open plain client. With multiTuner off only
-// the BonDriver in use is walked and no SetBon is sent. A lost connection ends
-// the walk with the rows found so far.
+// the BonDriver in use is walked and no SetBon is sent. A lost connection
+// leaves empty every level below the request that failed; the services of a
+// list that arrived all get their rows.
 void ScanChannels(CNetRemocon& remocon, bool multiTuner, ChannelScanSink& sink);
 
 // Connects to host:port, scans and closes. False (nothing scanned) when the

@@ -112,12 +112,14 @@ TEST(ChannelScan, MultiTunerOffEmptyTreesLostLinksAndNoConnection)
         EXPECT_EQ(r.progress, (std::vector<std::string>{ScanningText}));
     }
     {
-        // The link goes away after the first channel's services: the walk
-        // ends there with the rows found.
+        // The link goes away at the first of a channel's two services: both
+        // got their rows, since a row follows its SetService whatever the
+        // reply, and nothing below a failed request is found.
         StandIn standin;
-        ASSERT_TRUE(standin.Start({"--exit-after", "9"}));
+        ASSERT_TRUE(standin.Start({"--exit-after", "7"}));
         const Recorder r = Scan(standin, true);
         EXPECT_EQ(ServiceNumbers(r), (std::vector<std::uint32_t>{1024, 1025}));
+        EXPECT_EQ(standin.Requests().back(), "SetService:1024");
     }
     {
         Recorder r;
