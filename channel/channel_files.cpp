@@ -163,6 +163,23 @@ void SaveChAliasFile(const std::string& path, const BonAliasList& aliases)
         throw FileError(FileCreateErrorText, path);
 }
 
+void SaveChannelFiles(const std::string& dir, const NamedNumberList& channels, const BonAliasList& aliases,
+                      const std::string& copyDir)
+{
+    std::vector<FileReplacement> files{{ChSetFilePath(dir), FormatChSetText(channels)},
+                                       {ChAliasFilePath(dir), FormatChAliasText(aliases)}};
+    std::vector<std::string> createdFolders;
+    if (!copyDir.empty()) {
+        files.push_back({ChSetFilePath(copyDir), files.front().contents});
+        if (!CreateFolders(copyDir, createdFolders))
+            throw FileError(FileCreateErrorText, files.back().path);
+    }
+    if (const auto failed = ReplaceFilesTogether(files)) {
+        RemoveCreatedFolders(createdFolders);
+        throw FileError(FileCreateErrorText, files[*failed].path);
+    }
+}
+
 void LoadChSetFile(const std::string& path, NamedNumberList& channels)
 {
     const std::optional<std::string> text = ReadWholeFile(path);

@@ -48,6 +48,16 @@ private:
 void SaveChSetFile(const std::string& path, const NamedNumberList& channels);
 void SaveChAliasFile(const std::string& path, const BonAliasList& aliases);
 
+// Writes the ChSet and the ChAlias file into dir and, when copyDir is not
+// empty, the ChSet file into copyDir too (for a viewer that reads its channel
+// list from a folder of its own), creating that folder when it is missing.
+// Both folders end with their separator. All or nothing, so that the files
+// never disagree: when one cannot be written, none changes and no folder is
+// left made. Throws FileError(FileCreateErrorText) naming the file that could
+// not be written.
+void SaveChannelFiles(const std::string& dir, const NamedNumberList& channels, const BonAliasList& aliases,
+                      const std::string& copyDir = std::string());
+
 // Loaders: replace the list with the file's valid lines. Throw
 // FileError(FileOpenErrorText), leaving the list untouched, when the file
 // cannot be read.

@@ -113,11 +113,10 @@ void ChannelListModel::BuildChannelLists(NamedNumberList& channels, BonAliasList
     }
 }
 
-void ChannelListModel::CreateChannelFiles(const std::string& dir) const
+void ChannelListModel::CreateChannelFiles(const std::string& dir, const std::string& copyDir) const
 {
     NamedNumberList channels;
     BonAliasList aliases;
     BuildChannelLists(channels, aliases);
-    SaveChSetFile(ChSetFilePath(dir), channels);
-    SaveChAliasFile(ChAliasFilePath(dir), aliases);
+    SaveChannelFiles(dir, channels, aliases, copyDir);
 }

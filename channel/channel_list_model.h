@@ -49,9 +49,10 @@ public:
 
     // The ticked rows top to bottom, numbered 0, 1, 2, ...
     void BuildChannelLists(NamedNumberList& channels, BonAliasList& aliases) const;
-    // Writes the ChSet file, then the ChAlias file, into dir (ending in its
-    // separator). Throws FileError when a file cannot be written.
-    void CreateChannelFiles(const std::string& dir) const;
+    // Writes the ChSet and the ChAlias file into dir, and with copyDir the
+    // ChSet file there too, all or nothing (SaveChannelFiles). Throws
+    // FileError naming the file that could not be written.
+    void CreateChannelFiles(const std::string& dir, const std::string& copyDir = std::string()) const;
 
 private:
     void Sort();

@@ -1,8 +1,10 @@
 #include "common/file_io.h"
 
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
+#include "common/file_io_platform.h"
 #include "common/platform_path.h"
 
 std::optional<std::string> ReadWholeFile(const std::string& path)
@@ -21,6 +23,87 @@ std::optional<std::string> ReadWholeFile(const std::string& path)
     if (std::ferror(f.get()))
         return std::nullopt;
     return data;
+}
+
+bool ReplaceFileAtomically(const std::string& path, std::string_view contents)
+{
+    std::string temp;
+    if (!WriteTemporaryFileBeside(path, contents, temp))
+        return false;
+    if (MoveFileReplacing(temp, path))
+        return true;
+    RemoveFile(temp);
+    return false;
+}
+
+std::optional<std::size_t> ReplaceFilesTogether(const std::vector<FileReplacement>& files)
+{
+    // What each file held, to put back. A folder standing in a file's way
+    // holds nothing to put back and cannot be replaced either.
+    std::vector<std::optional<std::string>> old(files.size());
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        old[i] = ReadWholeFile(files[i].path);
+        if (!old[i] && PathExists(files[i].path) && !FolderExists(files[i].path))
+            return i;
+    }
+
+    std::vector<std::string> temps;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        std::string temp;
+        if (!WriteTemporaryFileBeside(files[i].path, files[i].contents, temp)) {
+            for (const std::string& written : temps)
+                RemoveFile(written);
+            return i;
+        }
+        temps.push_back(std::move(temp));
+    }
+
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (MoveFileReplacing(temps[i], files[i].path))
+            continue;
+        for (std::size_t j = i; j < files.size(); ++j)
+            RemoveFile(temps[j]);
+        for (std::size_t j = i; j-- > 0;) {
+            if (old[j])
+                ReplaceFileAtomically(files[j].path, *old[j]);
+            else
+                RemoveFile(files[j].path);
+        }
+        return i;
+    }
+    return std::nullopt;
+}
+
+namespace {
+
+bool IsSeparator(char c)
+{
+    return c != '\0' && std::strchr(PathSeparators, c) != nullptr;
+}
+
+} // namespace
+
+bool CreateFolders(const std::string& dir, std::vector<std::string>& created)
+{
+    // A drive ("C:") keeps its colon; other trailing separators go.
+    std::string folder = dir;
+    while (!folder.empty() && IsSeparator(folder.back()) && folder.back() != ':')
+        folder.pop_back();
+    if (folder.empty() || FolderExists(folder))
+        return true;
+    const std::string parent = ExtractFileDir(folder);
+    if (!parent.empty() && parent.size() < folder.size() && !CreateFolders(parent, created))
+        return false;
+    if (!CreateFolder(folder))
+        return FolderExists(folder);
+    created.push_back(folder);
+    return true;
+}
+
+void RemoveCreatedFolders(const std::vector<std::string>& created)
+{
+    for (std::size_t i = created.size(); i-- > 0;)
+        RemoveEmptyFolder(created[i]);
 }
 
 std::string ExtractFileDir(const std::string& path)

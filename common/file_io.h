@@ -2,6 +2,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // The whole file as bytes, or nothing when it cannot be opened or read.
 std::optional<std::string> ReadWholeFile(const std::string& path);
@@ -10,6 +11,32 @@ std::optional<std::string> ReadWholeFile(const std::string& path);
 // the old file or the complete new one, never a truncated one: the bytes go to
 // a temporary file beside it, are flushed to disk, and only then take its name.
 bool ReplaceFileAtomically(const std::string& path, std::string_view contents);
+
+// One file's new contents, for ReplaceFilesTogether.
+struct FileReplacement {
+    std::string path;
+    std::string contents;
+};
+
+// Replaces several files as one, so that they never disagree: every new text
+// is first written complete to a temporary file beside its file, and only
+// when all are written do they take their files' places. When one cannot,
+// the files already replaced get their old contents back (or go again, when
+// they are new), so either every file changes or none does. An existing file
+// that cannot be read could not be put back, so it stops the whole before
+// anything changes. Returns the position of the file that failed, or nothing.
+std::optional<std::size_t> ReplaceFilesTogether(const std::vector<FileReplacement>& files);
+
+// Creates the folder and the missing ones above it; dir may end with its
+// separator. True when it exists afterwards. The folders it made are added
+// to `created`, deepest last, for RemoveCreatedFolders.
+bool CreateFolders(const std::string& dir, std::vector<std::string>& created);
+// Removes folders that CreateFolders made, deepest first, as far as they
+// are empty.
+void RemoveCreatedFolders(const std::vector<std::string>& created);
+
+bool PathExists(const std::string& path);
+bool FolderExists(const std::string& path);
 
 // Full path of the running executable.
 std::string ExecutablePath();

@@ -3,8 +3,9 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <iterator>
 #include <random>
-#include <set>
 #include <string>
 
 #include "channel/channel_files.h"
@@ -52,14 +53,6 @@ protected:
 
     // The folder with its trailing separator, as ExecutableDir() gives it.
     std::string Dir() const { return (FDir / "").string(); }
-
-    std::set<std::string> FolderEntries() const
-    {
-        std::set<std::string> names;
-        for (const auto& entry : fs::directory_iterator(FDir))
-            names.insert(entry.path().filename().string());
-        return names;
-    }
 
     static std::string ReadBytes(const std::string& path)
     {
@@ -245,38 +238,70 @@ TEST_F(ChannelFilesTest, UnreadableFileRaisesOpenErrorAndKeepsTheList)
     EXPECT_THROW(LoadChAliasFile(ChAliasFilePath(Dir()), aliases), FileError);
 }
 
-TEST_F(ChannelFilesTest, FailedWriteRaisesCreateErrorAndLeavesFilesAsTheyWere)
+TEST_F(ChannelFilesTest, ChannelFilesChangeTogetherOrNotAtAll)
 {
-    const std::string chSetPath = ChSetFilePath(Dir());
-    SaveChSetFile(chSetPath, {{"old", 0}});
-    EXPECT_EQ(FolderEntries(), (std::set<std::string>{"BonDriver_TVTest(TVTest).ChSet.txt"}));
+    // A folder standing in a file's way is the failure: every file has been
+    // written beside its place, and one of them cannot take it.
+    const auto block = [](const std::string& path) {
+        fs::create_directory(path);
+        WriteBytes((fs::path(path) / "inside").string(), "x");
+    };
+    const auto expectCreateError = [](const std::function<void()>& save, const std::string& path) {
+        try {
+            save();
+            ADD_FAILURE() << "no error for " << path;
+        } catch (const FileError& e) {
+            EXPECT_EQ(std::string(e.what()), "ファイル " + path + " を作成できません");
+        }
+    };
+    const std::string home = (FDir / "home" / "").string();
+    const std::string copy = (FDir / "docs" / "EpgTimerBon" / "").string();
+    fs::create_directory(FDir / "home");
+    const NamedNumberList newChannels{{"River", 0}, {"Hill News", 1}};
+    const BonAliasList newAliases{
+        Alias(0, {"BonDriver_Alpha", 0}, {"Terrestrial", 0}, {"13ch", 3}, {"River TV", 1040}),
+        Alias(1, {"BonDriver_Beta", 1}, {"BS", 1}, {"BS01", 0}, {"Hill News", 101}),
+    };
 
-    // A folder that does not exist.
-    const std::string missing = ChAliasFilePath(Dir() + "missing" + (FDir / "").string().back());
-    try {
-        SaveChAliasFile(missing, {Alias(0, {"B", 0}, {"P", 0}, {"C", 0}, {"S", 0})});
-        FAIL() << "no error for a missing folder";
-    } catch (const FileError& e) {
-        EXPECT_EQ(std::string(e.what()), "ファイル " + missing + " を作成できません");
-        EXPECT_EQ(e.Template(), FileCreateErrorText);
-    }
+    // The ChAlias file cannot be written after the ChSet file was: the ChSet
+    // file gets its old text back, so the viewer never sees new names over
+    // old rows. Nothing else is left behind, not even the copy's folder.
+    SaveChannelFiles(home, {{"old", 0}}, {Alias(0, {"B", 0}, {"P", 0}, {"C", 0}, {"S", 0})});
+    fs::remove(ChAliasFilePath(home));
+    block(ChAliasFilePath(home));
+    expectCreateError([&] { SaveChannelFiles(home, newChannels, newAliases, copy); }, ChAliasFilePath(home));
+    EXPECT_EQ(ReadBytes(ChSetFilePath(home)), "old\t0\t0\t0\r\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(FDir / "home"), fs::directory_iterator()), 2);
+    EXPECT_FALSE(fs::exists(FDir / "docs"));
+    fs::remove_all(ChAliasFilePath(home));
 
-    // A folder standing where the file should go: the new text cannot take its
-    // name, and nothing is left behind.
-    const std::string blocked = ChAliasFilePath(Dir());
-    fs::create_directory(blocked);
-    WriteBytes(blocked + (FDir / "").string().back() + "inside", "x");
-    EXPECT_THROW(SaveChAliasFile(blocked, {}), FileError);
-    EXPECT_EQ(ReadBytes((fs::path(blocked) / "inside").string()), "x");
+    // The copy goes into a folder made for it, and matches the ChSet file.
+    SaveChannelFiles(home, newChannels, newAliases, copy);
+    EXPECT_EQ(ReadBytes(ChSetFilePath(home)), RiverChSet);
+    EXPECT_EQ(ReadBytes(ChAliasFilePath(home)), RiverChAlias);
+    EXPECT_EQ(ReadBytes(ChSetFilePath(copy)), RiverChSet);
+    EXPECT_EQ(std::distance(fs::directory_iterator(FDir / "docs" / "EpgTimerBon"), fs::directory_iterator()), 1);
 
-    EXPECT_EQ(ReadBytes(chSetPath), "old\t0\t0\t0\r\n");
-    EXPECT_EQ(FolderEntries(), (std::set<std::string>{"BonDriver_TVTest(TVTest).ChSet.txt",
-                                                      "BonDriver_TVTest(TVTest).ChAlias.txt"}));
+    // The copy cannot be written: its own error, and the files at home,
+    // already replaced, are put back.
+    fs::remove(ChSetFilePath(copy));
+    block(ChSetFilePath(copy));
+    expectCreateError([&] { SaveChannelFiles(home, {}, {}, copy); }, ChSetFilePath(copy));
+    EXPECT_EQ(ReadBytes(ChSetFilePath(home)), RiverChSet);
+    EXPECT_EQ(ReadBytes(ChAliasFilePath(home)), RiverChAlias);
 
-    // A successful replace leaves only the file itself.
-    SaveChSetFile(chSetPath, {{"new", 0}, {"newer", 1}});
-    EXPECT_EQ(ReadBytes(chSetPath), "new\t0\t0\t0\r\nnewer\t0\t1\t0\r\n");
-    EXPECT_EQ(FolderEntries().size(), 2u);
+    // Files that were new go again; a folder for the copy that cannot be made
+    // is named through the copy's path, and so is a missing home folder.
+    const std::string fresh = (FDir / "fresh" / "").string();
+    fs::create_directory(FDir / "fresh");
+    expectCreateError([&] { SaveChannelFiles(fresh, newChannels, newAliases, copy); }, ChSetFilePath(copy));
+    EXPECT_TRUE(fs::is_empty(FDir / "fresh"));
+    WriteBytes((FDir / "file").string(), "x");
+    const std::string underFile = (FDir / "file" / "EpgTimerBon" / "").string();
+    expectCreateError([&] { SaveChannelFiles(fresh, newChannels, newAliases, underFile); }, ChSetFilePath(underFile));
+    EXPECT_TRUE(fs::is_empty(FDir / "fresh"));
+    const std::string missing = (FDir / "missing" / "").string();
+    expectCreateError([&] { SaveChannelFiles(missing, newChannels, newAliases); }, ChSetFilePath(missing));
 }
 
 TEST_F(ChannelFilesTest, LineBreakingBytesInNamesBecomeBlanks)

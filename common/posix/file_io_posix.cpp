@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "common/file_io.h"
+#include "common/file_io_platform.h"
 #include "common/platform_path.h"
 
 const char PathSeparators[] = "/";
@@ -38,10 +39,9 @@ void SyncFolder(const std::string& dir)
 
 } // namespace
 
-bool ReplaceFileAtomically(const std::string& path, std::string_view contents)
+bool WriteTemporaryFileBeside(const std::string& path, std::string_view contents, std::string& temp)
 {
-    const std::string dir = ExtractFileDir(path);
-    std::string temp = path + ".XXXXXX";
+    temp = path + ".XXXXXX";
     const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0)
         return false;
@@ -50,14 +50,44 @@ bool ReplaceFileAtomically(const std::string& path, std::string_view contents)
     ::fchmod(fd, ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644);
     bool ok = WriteAll(fd, contents) && ::fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
-    if (ok)
-        ok = ::rename(temp.c_str(), path.c_str()) == 0;
-    if (!ok) {
+    if (!ok)
         ::unlink(temp.c_str());
+    return ok;
+}
+
+bool MoveFileReplacing(const std::string& from, const std::string& to)
+{
+    if (::rename(from.c_str(), to.c_str()) != 0)
         return false;
-    }
-    SyncFolder(dir);
+    SyncFolder(ExtractFileDir(to));
     return true;
+}
+
+bool RemoveFile(const std::string& path)
+{
+    return ::unlink(path.c_str()) == 0;
+}
+
+bool PathExists(const std::string& path)
+{
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+bool FolderExists(const std::string& path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool CreateFolder(const std::string& dir)
+{
+    return ::mkdir(dir.c_str(), 0777) == 0;
+}
+
+bool RemoveEmptyFolder(const std::string& dir)
+{
+    return ::rmdir(dir.c_str()) == 0;
 }
 
 std::string ExecutablePath()

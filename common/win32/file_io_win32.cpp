@@ -3,21 +3,23 @@
 #include <string>
 
 #include "common/file_io.h"
+#include "common/file_io_platform.h"
 #include "common/platform_path.h"
 
 const char PathSeparators[] = "\\/:";
 
-bool ReplaceFileAtomically(const std::string& path, std::string_view contents)
+bool WriteTemporaryFileBeside(const std::string& path, std::string_view contents, std::string& temp)
 {
     std::string dir = ExtractFileDir(path);
     if (dir.empty())
         dir = ".";
-    char temp[MAX_PATH];
-    if (GetTempFileNameA(dir.c_str(), "vw", 0, temp) == 0)
+    char name[MAX_PATH];
+    if (GetTempFileNameA(dir.c_str(), "vw", 0, name) == 0)
         return false;
-    HANDLE file = CreateFileA(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    temp = name;
+    HANDLE file = CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        DeleteFileA(temp);
+        DeleteFileA(name);
         return false;
     }
     bool ok = true;
@@ -29,10 +31,41 @@ bool ReplaceFileAtomically(const std::string& path, std::string_view contents)
     }
     ok = ok && FlushFileBuffers(file);
     ok = CloseHandle(file) && ok;
-    ok = ok && MoveFileExA(temp, path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
     if (!ok)
-        DeleteFileA(temp);
+        DeleteFileA(name);
     return ok;
+}
+
+bool MoveFileReplacing(const std::string& from, const std::string& to)
+{
+    // A read-only file is not replaced: the move fails on it.
+    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+}
+
+bool RemoveFile(const std::string& path)
+{
+    return DeleteFileA(path.c_str());
+}
+
+bool PathExists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool FolderExists(const std::string& path)
+{
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool CreateFolder(const std::string& dir)
+{
+    return CreateDirectoryA(dir.c_str(), nullptr);
+}
+
+bool RemoveEmptyFolder(const std::string& dir)
+{
+    return RemoveDirectoryA(dir.c_str());
 }
 
 std::string ExecutablePath()
