@@ -38,7 +38,13 @@ bool WriteTemporaryFileBeside(const std::string& path, std::string_view contents
 
 bool MoveFileReplacing(const std::string& from, const std::string& to)
 {
-    // A read-only file is not replaced: the move fails on it.
+    // A read-only file is the user's guard against changes and is not
+    // replaced. Windows refuses the move by itself; Wine does not, so look.
+    const DWORD attributes = GetFileAttributesA(to.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    }
     return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
 }
 
