@@ -38,6 +38,14 @@ bool WalksBonDriver(bool multiTuner, const NamedNumberList& bons, std::uint32_t 
 
 void ScanChannels(CNetRemocon& remocon, bool multiTuner, ChannelScanSink& sink)
 {
+    // Every request is preceded by one of these. A cancel ends the scan at
+    // once; a lost link ends the walk of each level, so the levels below the
+    // failed request stay empty.
+    const auto cancelled = [&] { return sink.CancelRequested(); };
+    const auto stopped = [&] { return LinkLost(remocon) || cancelled(); };
+
+    if (cancelled())
+        return;
     NamedNumberList bons;
     // A current field of -1 leaves this unchanged, which is how an unknown
     // current BonDriver shows.
@@ -49,20 +57,29 @@ void ScanChannels(CNetRemocon& remocon, bool multiTuner, ChannelScanSink& sink)
     sink.Progress(ScanningText);
 
     std::int32_t row = 0;
-    for (std::size_t i = 0; i < bons.size() && !LinkLost(remocon); ++i) {
+    for (std::size_t i = 0; i < bons.size(); ++i) {
         const NamedNumber& bon = bons[i];
         if (!WalksBonDriver(multiTuner, bons, bon.number, currentKnown, currentBon))
             continue;
-        if (multiTuner)
+        if (stopped())
+            break;
+        if (multiTuner) {
             remocon.SetBon(static_cast<std::int32_t>(bon.number));
+            if (cancelled())
+                return;
+        }
         NamedNumberList spaces;
         remocon.GetSpaceList(spaces, nullptr);
-        for (std::size_t j = 0; j < spaces.size() && !LinkLost(remocon); ++j) {
+        for (std::size_t j = 0; j < spaces.size() && !stopped(); ++j) {
             remocon.SetSpace(static_cast<std::int32_t>(spaces[j].number));
+            if (cancelled())
+                return;
             NamedNumberList channels;
             remocon.GetChList(channels, nullptr);
-            for (std::size_t k = 0; k < channels.size() && !LinkLost(remocon); ++k) {
+            for (std::size_t k = 0; k < channels.size() && !stopped(); ++k) {
                 remocon.SetCh(static_cast<std::int32_t>(channels[k].number));
+                if (cancelled())
+                    return;
                 NamedNumberList services;
                 remocon.GetServiceList(services, nullptr);
                 // Every service of a list that arrived gets its row, even when
@@ -70,6 +87,8 @@ void ScanChannels(CNetRemocon& remocon, bool multiTuner, ChannelScanSink& sink)
                 // SetService whatever the reply (one that cannot be sent any
                 // more is not tried).
                 for (std::size_t m = 0; m < services.size(); ++m) {
+                    if (cancelled())
+                        return;
                     if (!LinkLost(remocon))
                         remocon.SetService(static_cast<std::int32_t>(services[m].number));
                     sink.RowFound(BON_ALIAS{row++, bon, spaces[j], channels[k], services[m]});

@@ -23,6 +23,9 @@ public:
     // index counts the rows over the whole scan, from 0.
     virtual void RowFound(const BON_ALIAS& row) = 0;
     virtual void Progress(const std::string& text) = 0;
+    // Asked before every request: true ends the scan there, so a cancel
+    // takes effect once the request in flight has been answered.
+    virtual bool CancelRequested() { return false; }
 };
 
 // "スキャン中...  bn(i/I)  spc(j/J)  ch(k/K)  srv(m/M)", positions from 1.

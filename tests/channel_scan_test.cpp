@@ -4,6 +4,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -11,6 +15,7 @@
 
 #include "channel/channel_files.h"
 #include "channel/channel_scan.h"
+#include "channel/channel_scan_thread.h"
 #include "common/file_io.h"
 #include "net/socket.h"
 #include "support/cli_server.h"
@@ -26,10 +31,21 @@ using Requests = std::vector<std::string>;
 
 class Recorder : public ChannelScanSink {
 public:
-    void RowFound(const BON_ALIAS& row) override { rows.push_back(row); }
-    void Progress(const std::string& text) override { progress.push_back(text); }
+    void RowFound(const BON_ALIAS& row) override
+    {
+        rows.push_back(row);
+        sequence.push_back("row " + std::to_string(row.index) + " " + row.srv.name);
+    }
+    void Progress(const std::string& text) override
+    {
+        progress.push_back(text);
+        sequence.push_back(text);
+    }
+    bool CancelRequested() override { return rows.size() >= cancelAtRows; }
     std::vector<BON_ALIAS> rows;
     std::vector<std::string> progress;
+    std::vector<std::string> sequence; // rows and texts as they came
+    std::size_t cancelAtRows = SIZE_MAX;
 };
 
 Recorder Scan(StandIn& standin, bool multiTuner)
@@ -122,9 +138,122 @@ TEST(ChannelScan, MultiTunerOffEmptyTreesLostLinksAndNoConnection)
         EXPECT_EQ(standin.Requests().back(), "SetService:1024");
     }
     {
+        // A cancel asked for after the second row: not one request more.
+        StandIn standin;
+        ASSERT_TRUE(standin.Start());
+        Recorder r;
+        r.cancelAtRows = 2;
+        EXPECT_TRUE(ScanChannels("127.0.0.1", standin.Port(), true, r));
+        EXPECT_EQ(ServiceNumbers(r), (std::vector<std::uint32_t>{1024, 1025}));
+        EXPECT_EQ(standin.Requests(), (Requests{"GetBonList", "SetBon:0", "GetSpaceList", "SetSpace:0", "GetChList",
+                                                "SetCh:3", "GetServiceList", "SetService:1024", "SetService:1025"}));
+    }
+    {
         Recorder r;
         EXPECT_FALSE(ScanChannels("127.0.0.1", FreePort(), true, r));
         EXPECT_TRUE(r.rows.empty());
+    }
+}
+
+namespace {
+
+// Takes a scan thread's events as a window does, each time it is told that
+// news waits, until the Ended event (at most 20 s).
+class ScanWindow {
+public:
+    std::function<void()> Notifier()
+    {
+        return [this] {
+            std::lock_guard<std::mutex> guard(FMutex);
+            ++FTold;
+            FChanged.notify_all();
+        };
+    }
+
+    std::vector<ChannelScanEvent> TakeUntilEnded(TChannelScanThread& scan)
+    {
+        std::vector<ChannelScanEvent> events;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        int taken = 0;
+        while (events.empty() || events.back().kind != ChannelScanEvent::Kind::Ended) {
+            std::unique_lock<std::mutex> guard(FMutex);
+            if (!FChanged.wait_until(guard, deadline, [&] { return FTold > taken; })) {
+                ADD_FAILURE() << "the scan did not end";
+                break;
+            }
+            taken = FTold;
+            guard.unlock();
+            for (ChannelScanEvent& event : scan.TakeEvents())
+                events.push_back(std::move(event));
+        }
+        scan.WaitFor();
+        EXPECT_TRUE(scan.TakeEvents().empty());
+        return events;
+    }
+
+private:
+    std::mutex FMutex;
+    std::condition_variable FChanged;
+    int FTold = 0;
+};
+
+std::vector<std::string> Sequence(const std::vector<ChannelScanEvent>& events)
+{
+    std::vector<std::string> sequence;
+    for (const ChannelScanEvent& event : events) {
+        if (event.kind == ChannelScanEvent::Kind::Row)
+            sequence.push_back("row " + std::to_string(event.row.index) + " " + event.row.srv.name);
+        else if (event.kind == ChannelScanEvent::Kind::Progress)
+            sequence.push_back(event.text);
+    }
+    return sequence;
+}
+
+} // namespace
+
+TEST(ChannelScanThread, ReportsAsItGoesAndACancelEndsAfterTheRequestInFlight)
+{
+    {
+        // The same rows and texts in the same order as a scan on the caller's
+        // thread.
+        StandIn standin;
+        ASSERT_TRUE(standin.Start());
+        const Recorder direct = Scan(standin, true);
+        ScanWindow window;
+        TChannelScanThread scan("127.0.0.1", standin.Port(), true, window.Notifier());
+        scan.Start();
+        const auto events = window.TakeUntilEnded(scan);
+        EXPECT_EQ(Sequence(events), direct.sequence);
+        ASSERT_FALSE(events.empty());
+        EXPECT_EQ(events.back().outcome, ChannelScanOutcome::Completed);
+    }
+    {
+        // Cancelled while GetChList is being answered: its reply is awaited,
+        // and nothing is sent after it.
+        StandIn standin;
+        ASSERT_TRUE(standin.Start({"--delay", "GetChList=1500"}));
+        ScanWindow window;
+        TChannelScanThread scan("127.0.0.1", standin.Port(), true, window.Notifier());
+        scan.Start();
+        for (int i = 0; i < 1000 && standin.Requests().size() < 5; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        scan.Cancel();
+        const auto events = window.TakeUntilEnded(scan);
+        ASSERT_FALSE(events.empty());
+        EXPECT_EQ(events.back().outcome, ChannelScanOutcome::Cancelled);
+        EXPECT_EQ(Sequence(events), (std::vector<std::string>{ScanningText}));
+        for (int i = 0; i < 1000 && (standin.LogLines().empty() || standin.LogLines().back() != "#close"); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        EXPECT_EQ(standin.LogLines(),
+                  (Requests{"#open", "GetBonList", "SetBon:0", "GetSpaceList", "SetSpace:0", "GetChList", "#close"}));
+    }
+    {
+        ScanWindow window;
+        TChannelScanThread scan("127.0.0.1", FreePort(), true, window.Notifier());
+        scan.Start();
+        const auto events = window.TakeUntilEnded(scan);
+        ASSERT_EQ(events.size(), 1u);
+        EXPECT_EQ(events[0].outcome, ChannelScanOutcome::ConnectFailed);
     }
 }
 
