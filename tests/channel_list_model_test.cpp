@@ -1,6 +1,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 
+#include "channel/arrow_repeat.h"
 #include "channel/channel_files.h"
 #include "channel/channel_list_model.h"
 #include "common/file_io.h"
@@ -94,6 +95,45 @@ TEST(ChannelListModel, MovingDownMirrorsMovingUp)
     Select(last, {1});
     last.MoveDown();
     EXPECT_EQ(Order(last), (std::vector<int>{0, 2, 1, 3}));
+}
+
+namespace {
+
+// Holds an arrow button for heldMs on a timer that fires on time, then lets
+// go over the button or elsewhere; the times of the moves, from the press.
+std::vector<int> Hold(ArrowRepeat& repeat, ArrowButton button, int heldMs, bool releaseOver, ChannelListModel& model)
+{
+    std::vector<int> moves;
+    const auto move = [&](ArrowButton b, int at) {
+        if (b == ArrowButton::Up)
+            model.MoveUp();
+        if (b == ArrowButton::Down)
+            model.MoveDown();
+        if (b != ArrowButton::None)
+            moves.push_back(at);
+    };
+    repeat.Press(button);
+    for (int t = repeat.Interval(); t < heldMs; t += repeat.Interval())
+        move(repeat.Tick(), t);
+    move(repeat.Release(releaseOver), heldMs);
+    EXPECT_EQ(repeat.Interval(), 0);
+    EXPECT_EQ(repeat.Tick(), ArrowButton::None);
+    return moves;
+}
+
+} // namespace
+
+TEST(ChannelListModel, HeldArrowsRepeatAfter500msThenEvery100msAndOnceMoreOnRelease)
+{
+    ChannelListModel model = Rows(10);
+    Select(model, {0});
+    ArrowRepeat repeat;
+    EXPECT_EQ(Hold(repeat, ArrowButton::Down, 750, true, model), (std::vector<int>{500, 600, 700, 750}));
+    EXPECT_EQ(Order(model), (std::vector<int>{1, 2, 3, 4, 0, 5, 6, 7, 8, 9}));
+    EXPECT_EQ(Hold(repeat, ArrowButton::Down, 750, false, model), (std::vector<int>{500, 600, 700}));
+    EXPECT_EQ(Hold(repeat, ArrowButton::Up, 200, true, model), (std::vector<int>{200}));
+    EXPECT_EQ(Hold(repeat, ArrowButton::Up, 200, false, model), (std::vector<int>{}));
+    EXPECT_EQ(Order(model), (std::vector<int>{1, 2, 3, 4, 5, 6, 0, 7, 8, 9}));
 }
 
 TEST(ChannelListModel, RenameAndTheNameFieldFollowTheSelection)
