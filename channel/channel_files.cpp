@@ -7,6 +7,7 @@
 #include "common/file_io.h"
 #include "common/parse_int.h"
 #include "common/split_fields.h"
+#include "remocon/protocol.h"
 
 namespace {
 
@@ -178,6 +179,14 @@ void SaveChannelFiles(const std::string& dir, const NamedNumberList& channels, c
         RemoveCreatedFolders(createdFolders);
         throw FileError(FileCreateErrorText, files[*failed].path);
     }
+}
+
+std::size_t ChListReplySize(const NamedNumberList& channels)
+{
+    NamedNumberList served;
+    ParseChSetText(FormatChSetText(channels), served);
+    const int lastChannel = served.empty() ? 0 : static_cast<int>(served.size() - 1);
+    return FormatListReply(StatusSuccess, lastChannel, served).size();
 }
 
 void LoadChSetFile(const std::string& path, NamedNumberList& channels)

@@ -58,6 +58,12 @@ void SaveChAliasFile(const std::string& path, const BonAliasList& aliases);
 void SaveChannelFiles(const std::string& dir, const NamedNumberList& channels, const BonAliasList& aliases,
                       const std::string& copyDir = std::string());
 
+// The longest "GetChList" reply the patch server gives for this channel list
+// once it has gone through the ChSet file: the status, the current channel
+// (the last one has the most digits) and every channel, as the server
+// formats them.
+std::size_t ChListReplySize(const NamedNumberList& channels);
+
 // Loaders: replace the list with the file's valid lines. Throw
 // FileError(FileOpenErrorText), leaving the list untouched, when the file
 // cannot be read.

@@ -14,6 +14,16 @@
 inline constexpr const char* ChannelFilesCreatedText = "チャンネルファイルを作成しました。";
 inline constexpr const char* ChannelSetupCaption = "チャンネルファイルの作成";
 
+// TVTest takes each reply with one receive of at most this many bytes; a
+// longer channel list puts it out of step with the server.
+inline constexpr std::size_t ViewerReceiveLimit = 4095;
+
+// "TVTest へのチャンネル一覧: <size> / 4095 バイト", for a label that follows the
+// ticks.
+std::string ChListSizeText(std::size_t size);
+// The warning for a channel list whose reply passes ViewerReceiveLimit.
+std::string ChListTooLongText(std::size_t size);
+
 struct ChannelRow {
     std::string displayName;
     std::unique_ptr<BON_ALIAS> alias; // owned; null only while a row is being set up
@@ -46,6 +56,10 @@ public:
     // What the name field shows after the state of `changedRow` changed: its
     // name when it is the first selected row, otherwise nothing.
     std::string NameFieldAfterChange(std::size_t changedRow) const;
+
+    // The size of the "GetChList" reply that the ticked rows would give the
+    // viewer (ChListReplySize); above ViewerReceiveLimit it is too long.
+    std::size_t ChListReplySize() const;
 
     // The ticked rows top to bottom, numbered 0, 1, 2, ...
     void BuildChannelLists(NamedNumberList& channels, BonAliasList& aliases) const;

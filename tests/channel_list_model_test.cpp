@@ -174,9 +174,12 @@ TEST(ChannelListModel, CreatesFilesFromTheTickedRowsInTheirOrder)
     LoadChAliasFile(ChAliasFilePath(folder), aliases);
     ASSERT_EQ(aliases.size(), 2u);
     EXPECT_EQ(aliases[1].index, 1);
+    // What the server would answer to "GetChList" with the last one current.
+    EXPECT_EQ(model.ChListReplySize(), std::string("0\t1\t0\tS1\t1\tRenamed").size());
 
     ChannelListModel none = Rows(2);
     none.CreateChannelFiles(folder);
+    EXPECT_EQ(none.ChListReplySize(), 3u);
     EXPECT_EQ(ReadWholeFile(ChSetFilePath(folder))->size(), 0u);
     EXPECT_EQ(ReadWholeFile(ChAliasFilePath(folder))->size(), 0u);
 }

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "channel/channel_files.h"
+#include "channel/channel_list_model.h"
 #include "channel/channel_scan.h"
 #include "channel/channel_scan_thread.h"
 #include "common/file_io.h"
@@ -305,4 +306,38 @@ TEST(ChannelCommands, ScanEditMakeChannelsAndServeGiveTheViewerThePickedChannels
     const Requests requests = standin.Requests();
     ASSERT_GE(requests.size(), 2u);
     EXPECT_EQ(requests[requests.size() - 2], "SetCh:5");
+}
+
+TEST(ChannelCommands, MakeChannelsWarnsOfAChannelListLongerThanTheViewerTakesInOneReceive)
+{
+    StandIn standin;
+    ASSERT_TRUE(standin.Start());
+    CliServer server;
+    server.settings.RemoconPort = std::to_string(standin.Port());
+    TempDir work;
+    // 100 channels: the reply is "0", TAB, "99", then per channel a TAB, its
+    // number, a TAB and its name: 394 bytes and the names' lengths together.
+    for (const std::size_t size : {ViewerReceiveLimit, ViewerReceiveLimit + 1}) {
+        std::string lines;
+        for (int k = 0; k < 100; ++k) {
+            std::string name = "Channel " + std::to_string(k);
+            name.resize(k == 99 ? 38 + size - ViewerReceiveLimit : 37, 'x');
+            lines += name + "\tS\t1\tB\t0\tP\t0\tC\t" + std::to_string(k) + "\n";
+        }
+        ASSERT_TRUE(ReplaceFileAtomically(work.File("long.txt"), lines));
+        const ToolRun make =
+            RunTool(work, "vernwick-cli", {"make-channels", "--channels", server.Folder(), work.File("long.txt")});
+        ASSERT_EQ(make.status, 0) << make.err;
+        EXPECT_NE(make.out.find(ChannelFilesCreatedText), std::string::npos);
+        EXPECT_EQ(make.err.find(ChListTooLongText(size)) != std::string::npos, size > ViewerReceiveLimit) << make.err;
+    }
+    // The server's own reply, with the last channel current, is that long.
+    ASSERT_TRUE(server.Start({}, true, false)) << server.Errors();
+    ViewerClient viewer;
+    ASSERT_TRUE(viewer.Connect(server.Port()));
+    viewer.Ask("SetCh:99");
+    const auto list = viewer.Ask("GetChList");
+    ASSERT_TRUE(list);
+    EXPECT_EQ(list->size(), ViewerReceiveLimit + 1);
+    EXPECT_EQ(list->substr(0, 5), "0\t99\t");
 }

@@ -158,6 +158,10 @@ int MakeChannelsCommand(const std::vector<std::string>& args)
         model.SetChecked(row, true);
     }
 
+    // Written all the same, as asked; the person learns why the viewer would
+    // stumble over the list.
+    if (const std::size_t replySize = model.ChListReplySize(); replySize > ViewerReceiveLimit)
+        PrintError(ChListTooLongText(replySize));
     const std::string dir = WithTrailingSeparator(options.Value("--channels").value_or(ExecutableDir()));
     try {
         model.CreateChannelFiles(dir);
