@@ -43,8 +43,18 @@ void Select(ChannelListModel& model, std::initializer_list<int> originals)
 
 } // namespace
 
-TEST(ChannelListModel, MovingUpMovesRunsAndStopsAtTheTop)
+TEST(ChannelListModel, SortRuleAndMovingUpMovesRunsAndStopsAtTheTop)
 {
+    // By index; a row without a record after every row with one.
+    ChannelRow three, seven, none;
+    three.alias = std::make_unique<BON_ALIAS>(BON_ALIAS{3, {}, {}, {}, {}});
+    seven.alias = std::make_unique<BON_ALIAS>(BON_ALIAS{7, {}, {}, {}, {}});
+    EXPECT_LT(ChannelListModel::Compare(three, seven), 0);
+    EXPECT_GT(ChannelListModel::Compare(seven, three), 0);
+    EXPECT_LT(ChannelListModel::Compare(seven, none), 0);
+    EXPECT_GT(ChannelListModel::Compare(none, three), 0);
+    EXPECT_EQ(ChannelListModel::Compare(none, none), 0);
+
     ChannelListModel five = Rows(5);
     Select(five, {2, 3, 4});
     five.MoveUp();
