@@ -158,56 +158,51 @@ TEST(ChannelScan, MultiTunerOffEmptyTreesLostLinksAndNoConnection)
 
 namespace {
 
-// Takes a scan thread's events as a window does, each time it is told that
-// news waits, until the Ended event (at most 20 s).
-class ScanWindow {
-public:
-    std::function<void()> Notifier()
-    {
-        return [this] {
-            std::lock_guard<std::mutex> guard(FMutex);
-            ++FTold;
-            FChanged.notify_all();
-        };
-    }
+struct ThreadScan {
+    std::vector<std::string> sequence; // rows and texts, as Recorder::sequence
+    std::optional<ChannelScanOutcome> outcome;
+};
 
-    std::vector<ChannelScanEvent> TakeUntilEnded(TChannelScanThread& scan)
-    {
-        std::vector<ChannelScanEvent> events;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        int taken = 0;
-        while (events.empty() || events.back().kind != ChannelScanEvent::Kind::Ended) {
-            std::unique_lock<std::mutex> guard(FMutex);
-            if (!FChanged.wait_until(guard, deadline, [&] { return FTold > taken; })) {
+// Runs a scan thread and takes its events as a window does, each time it is
+// told that news waits, until Ended (at most 20 s); meanwhile runs once the
+// thread has started.
+ThreadScan RunScanThread(std::uint16_t port, const std::function<void(TChannelScanThread&)>& meanwhile = {})
+{
+    std::mutex mutex;
+    std::condition_variable told;
+    int tells = 0;
+    TChannelScanThread scan("127.0.0.1", port, true, [&] {
+        std::lock_guard<std::mutex> guard(mutex);
+        ++tells;
+        told.notify_all();
+    });
+    scan.Start();
+    if (meanwhile)
+        meanwhile(scan);
+    ThreadScan result;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    for (int taken = 0; !result.outcome;) {
+        {
+            std::unique_lock<std::mutex> guard(mutex);
+            if (!told.wait_until(guard, deadline, [&] { return tells > taken; })) {
                 ADD_FAILURE() << "the scan did not end";
                 break;
             }
-            taken = FTold;
-            guard.unlock();
-            for (ChannelScanEvent& event : scan.TakeEvents())
-                events.push_back(std::move(event));
+            taken = tells;
         }
-        scan.WaitFor();
-        EXPECT_TRUE(scan.TakeEvents().empty());
-        return events;
+        for (const ChannelScanEvent& event : scan.TakeEvents()) {
+            EXPECT_FALSE(result.outcome) << "an event after the end";
+            if (event.kind == ChannelScanEvent::Kind::Row)
+                result.sequence.push_back("row " + std::to_string(event.row.index) + " " + event.row.srv.name);
+            else if (event.kind == ChannelScanEvent::Kind::Progress)
+                result.sequence.push_back(event.text);
+            else
+                result.outcome = event.outcome;
+        }
     }
-
-private:
-    std::mutex FMutex;
-    std::condition_variable FChanged;
-    int FTold = 0;
-};
-
-std::vector<std::string> Sequence(const std::vector<ChannelScanEvent>& events)
-{
-    std::vector<std::string> sequence;
-    for (const ChannelScanEvent& event : events) {
-        if (event.kind == ChannelScanEvent::Kind::Row)
-            sequence.push_back("row " + std::to_string(event.row.index) + " " + event.row.srv.name);
-        else if (event.kind == ChannelScanEvent::Kind::Progress)
-            sequence.push_back(event.text);
-    }
-    return sequence;
+    scan.WaitFor();
+    EXPECT_TRUE(scan.TakeEvents().empty());
+    return result;
 }
 
 } // namespace
@@ -220,42 +215,30 @@ TEST(ChannelScanThread, ReportsAsItGoesAndACancelEndsAfterTheRequestInFlight)
         StandIn standin;
         ASSERT_TRUE(standin.Start());
         const Recorder direct = Scan(standin, true);
-        ScanWindow window;
-        TChannelScanThread scan("127.0.0.1", standin.Port(), true, window.Notifier());
-        scan.Start();
-        const auto events = window.TakeUntilEnded(scan);
-        EXPECT_EQ(Sequence(events), direct.sequence);
-        ASSERT_FALSE(events.empty());
-        EXPECT_EQ(events.back().outcome, ChannelScanOutcome::Completed);
+        const ThreadScan run = RunScanThread(standin.Port());
+        EXPECT_EQ(run.sequence, direct.sequence);
+        EXPECT_EQ(run.outcome, ChannelScanOutcome::Completed);
     }
     {
         // Cancelled while GetChList is being answered: its reply is awaited,
         // and nothing is sent after it.
         StandIn standin;
         ASSERT_TRUE(standin.Start({"--delay", "GetChList=1500"}));
-        ScanWindow window;
-        TChannelScanThread scan("127.0.0.1", standin.Port(), true, window.Notifier());
-        scan.Start();
-        for (int i = 0; i < 1000 && standin.Requests().size() < 5; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        scan.Cancel();
-        const auto events = window.TakeUntilEnded(scan);
-        ASSERT_FALSE(events.empty());
-        EXPECT_EQ(events.back().outcome, ChannelScanOutcome::Cancelled);
-        EXPECT_EQ(Sequence(events), (std::vector<std::string>{ScanningText}));
+        const ThreadScan run = RunScanThread(standin.Port(), [&](TChannelScanThread& scan) {
+            for (int i = 0; i < 1000 && standin.Requests().size() < 5; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            scan.Cancel();
+        });
+        EXPECT_EQ(run.outcome, ChannelScanOutcome::Cancelled);
+        EXPECT_EQ(run.sequence, (std::vector<std::string>{ScanningText}));
         for (int i = 0; i < 1000 && (standin.LogLines().empty() || standin.LogLines().back() != "#close"); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         EXPECT_EQ(standin.LogLines(),
                   (Requests{"#open", "GetBonList", "SetBon:0", "GetSpaceList", "SetSpace:0", "GetChList", "#close"}));
     }
-    {
-        ScanWindow window;
-        TChannelScanThread scan("127.0.0.1", FreePort(), true, window.Notifier());
-        scan.Start();
-        const auto events = window.TakeUntilEnded(scan);
-        ASSERT_EQ(events.size(), 1u);
-        EXPECT_EQ(events[0].outcome, ChannelScanOutcome::ConnectFailed);
-    }
+    const ThreadScan refused = RunScanThread(FreePort());
+    EXPECT_EQ(refused.outcome, ChannelScanOutcome::ConnectFailed);
+    EXPECT_TRUE(refused.sequence.empty());
 }
 
 TEST(ChannelCommands, ScanEditMakeChannelsAndServeGiveTheViewerThePickedChannels)
