@@ -3,7 +3,7 @@
 // responsive while EpgDataCap_Bon tunes one channel after another (a second
 // or more each). The window hears that news waits, takes it on its own thread
 // and shows it; closing the window cancels the scan, which ends once the
-// request in flight has been answered.
+// request in flight has been answered. One object runs one scan.
 #include <cstdint>
 #include <functional>
 #include <mutex>

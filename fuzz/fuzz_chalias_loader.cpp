@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "channel/channel_files.h"
+#include "common/bon_alias.h"
 #include "fuzz/fuzz_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
