@@ -74,6 +74,18 @@ std::deque<Pending*> g_queue;
 std::atomic<bool> g_hasMainThread{false};
 std::atomic<bool> g_quitting{false};
 bool g_woken = false;
+std::function<void()> g_notify;
+
+void Announce()
+{
+    std::function<void()> notify;
+    {
+        std::lock_guard<std::mutex> guard(g_mutex);
+        notify = g_notify;
+    }
+    if (notify)
+        notify();
+}
 
 } // namespace
 
@@ -108,6 +120,7 @@ void Wake()
         g_woken = true;
     }
     g_changed.notify_all();
+    Announce();
 }
 
 void SetQuitting(bool quitting)
@@ -131,9 +144,21 @@ void Synchronize(const std::function<void()>& call)
     std::unique_lock<std::mutex> guard(g_mutex);
     g_queue.push_back(&pending);
     g_changed.notify_all();
+    if (g_notify) {
+        const std::function<void()> notify = g_notify;
+        guard.unlock();
+        notify();
+        guard.lock();
+    }
     // A main thread that starts quitting meanwhile still drains the queue
     // before it waits for the threads, so this wait ends.
     g_changed.wait(guard, [&] { return pending.done; });
+}
+
+void SetNotifier(std::function<void()> notify)
+{
+    std::lock_guard<std::mutex> guard(g_mutex);
+    g_notify = std::move(notify);
 }
 
 } // namespace MainThreadCalls

@@ -62,5 +62,10 @@ void SetQuitting(bool quitting);
 bool Quitting();
 // Runs call on the main thread and waits for it to return.
 void Synchronize(const std::function<void()>& call);
+// A main loop that sleeps in the window system's message wait rather than in
+// RunPending hears of a queued call (or a Wake) through notify, which runs on
+// the queuing thread; a window posts itself a message there and calls
+// RunPending(0) when the message arrives. Empty: no announcement.
+void SetNotifier(std::function<void()> notify);
 
 } // namespace MainThreadCalls

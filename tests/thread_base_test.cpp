@@ -93,3 +93,22 @@ TEST(TThread, SynchronizeRunsOnTheMainThreadWhileTheWorkerWaits)
     EXPECT_EQ(ran, 1);
     EXPECT_EQ(ranOn, std::this_thread::get_id());
 }
+
+TEST(TThread, AQueuedCallIsAnnouncedToAMainLoopThatWaitsElsewhere)
+{
+    // The window's loop sleeps in the message wait, not in RunPending: it runs
+    // the call only because the notifier (a posted message there) told it to.
+    MainThreadCalls::BecomeMainThread();
+    std::atomic<int> announced{0};
+    MainThreadCalls::SetNotifier([&announced] { ++announced; });
+    std::thread::id ranOn;
+    Reporter reporter(ranOn);
+    reporter.Resume();
+    for (int i = 0; i < 1000 && announced == 0; ++i)
+        std::this_thread::sleep_for(5ms);
+    EXPECT_EQ(announced, 1);
+    EXPECT_EQ(MainThreadCalls::RunPending(0), 1);
+    reporter.WaitFor();
+    MainThreadCalls::SetNotifier({});
+    EXPECT_EQ(ranOn, std::this_thread::get_id());
+}
