@@ -1,0 +1,88 @@
+#pragma once
+// What the main window decides, without a window: which controls are
+// enabled, the server button's states, the settings it holds and the
+// arguments it gives the patch server. The Win32 view only mirrors this.
+#include <memory>
+#include <string>
+
+#include "common/bon_alias.h"
+#include "common/named_number.h"
+#include "common/settings.h"
+
+class TPatchedRemoconMasterThread;
+
+enum class ServerState {
+    Stopped,   // button up and enabled, settings enabled
+    Running,   // button down, settings disabled
+    Stopping,  // button up and disabled until the server has ended, settings enabled
+};
+
+// What a press of the server button asks the window to do.
+enum class ServerAction { None, Start, Stop };
+
+// The system colours of an edit field, which follow its enabled state.
+enum class SystemColour { Window, WindowText, ButtonFace, ButtonText };
+struct EditColours {
+    SystemColour background;
+    SystemColour text;
+};
+EditColours EditColoursFor(bool enabled);
+
+// The master thread's eleven constructor arguments, in their order.
+struct MasterThreadArguments {
+    int serverPort = 0;
+    std::string remoconAddr;
+    int remoconPort = 0;
+    bool autoLaunch = false;
+    std::string exePath;
+    std::string exeParam;
+    std::string windowText;
+    NamedNumberList channels;
+    BonAliasList aliases;
+    bool multiTuner = true;
+    bool createSuspended = true;
+};
+
+std::unique_ptr<TPatchedRemoconMasterThread> MakeMasterThread(const MasterThreadArguments& args);
+
+class CMainFormModel {
+public:
+    // The eight settings as the controls and the three control-less fields
+    // hold them (code page 932 bytes). The view writes every edit here as it
+    // happens, so this is the live copy the file and the server start read.
+    Settings settings;
+
+    // Replaces the settings with the file's, each missing key taking its default.
+    void Load(const std::string& iniPath);
+    // All eight keys; throws SettingsWriteError.
+    void Save(const std::string& iniPath) const;
+
+    // Enabled state of a control of MainFormLayout.
+    bool Enabled(int controlId) const;
+    bool SettingsEnabled() const { return FState != ServerState::Running; }
+    bool PathControlsEnabled() const { return SettingsEnabled() && settings.EpgDataCapBonAutoLaunch; }
+
+    ServerState State() const { return FState; }
+    bool ButtonDown() const { return FState == ServerState::Running; }
+    bool ButtonEnabled() const { return FState != ServerState::Stopping; }
+
+    // A click on the server button. While stopping the button is disabled,
+    // and a click that reaches it anyway is ignored.
+    ServerAction Press();
+    // The outcome of a Start: running, or back to stopped (button up).
+    void StartSucceeded();
+    void StartFailed();
+    // ServerFinished: whatever the state, the server has ended.
+    void Finished();
+
+    // The arguments from the current settings and the lists just loaded:
+    // port texts that are not integer text become 51334 and 1334.
+    MasterThreadArguments Arguments(const NamedNumberList& channels, const BonAliasList& aliases) const;
+
+private:
+    ServerState FState = ServerState::Stopped;
+};
+
+// The folder of the executable, up to and including its last separator,
+// where the channel files are read from.
+std::string ChannelFolderOf(const std::string& exePath);
