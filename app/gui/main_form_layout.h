@@ -72,6 +72,14 @@ constexpr const ControlSpec* Find(int id)
     return nullptr;
 }
 
+// The caption of the box that shows the server's failure.
+inline constexpr const wchar_t* ServerBoxCaption = L"パッチサーバー";
+// What a field says when a character without a code page 932 form is typed
+// or pasted into it (the character is not taken).
+inline constexpr const wchar_t* RefusedCharacterTitle = L"使えない文字です";
+inline constexpr const wchar_t* RefusedCharacterText =
+    L"この文字は Shift_JIS (コードページ 932) で表せないため、設定に使えません。";
+
 // 96-dpi pixels at another resolution, rounded to the nearest pixel.
 constexpr int Scale(int pixels, int dpi)
 {

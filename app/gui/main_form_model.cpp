@@ -60,6 +60,7 @@ ServerAction CMainFormModel::Press()
         return ServerAction::Start;
     case ServerState::Running:
         FState = ServerState::Stopping;
+        SetControlsEnabled(true);
         return ServerAction::Stop;
     case ServerState::Stopping:
         break;
@@ -70,16 +71,19 @@ ServerAction CMainFormModel::Press()
 void CMainFormModel::StartSucceeded()
 {
     FState = ServerState::Running;
+    SetControlsEnabled(false);
 }
 
 void CMainFormModel::StartFailed()
 {
     FState = ServerState::Stopped;
+    SetControlsEnabled(true);
 }
 
 void CMainFormModel::Finished()
 {
     FState = ServerState::Stopped;
+    SetControlsEnabled(true);
 }
 
 MasterThreadArguments CMainFormModel::Arguments(const NamedNumberList& channels, const BonAliasList& aliases) const

@@ -59,7 +59,7 @@ public:
 
     // Enabled state of a control of MainFormLayout.
     bool Enabled(int controlId) const;
-    bool SettingsEnabled() const { return FState != ServerState::Running; }
+    bool SettingsEnabled() const { return FSettingsEnabled; }
     bool PathControlsEnabled() const { return SettingsEnabled() && settings.EpgDataCapBonAutoLaunch; }
 
     ServerState State() const { return FState; }
@@ -74,6 +74,9 @@ public:
     void StartFailed();
     // ServerFinished: whatever the state, the server has ended.
     void Finished();
+    // The settings controls are locked while the button is down; the path
+    // controls also follow the check box while they are not.
+    void SetControlsEnabled(bool enable) { FSettingsEnabled = enable; }
 
     // The arguments from the current settings and the lists just loaded:
     // port texts that are not integer text become 51334 and 1334.
@@ -81,6 +84,7 @@ public:
 
 private:
     ServerState FState = ServerState::Stopped;
+    bool FSettingsEnabled = true;
 };
 
 // The folder of the executable, up to and including its last separator,

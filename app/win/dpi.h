@@ -1,0 +1,9 @@
+#pragma once
+// Per-monitor DPI: the layout's 96-dpi pixels are scaled to the window's
+// monitor. The newer APIs are looked up at run time so that the program also
+// starts on systems that lack them, where the system DPI applies.
+#include <windows.h>
+
+UINT WindowDpi(HWND window);
+// The window rectangle for a client area at the given DPI.
+RECT WindowRectForClient(int width, int height, DWORD style, DWORD exStyle, UINT dpi);

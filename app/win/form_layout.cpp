@@ -1,0 +1,114 @@
+#include "app/win/form_layout.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+
+#include "app/win/speed_button.h"
+
+using MainFormLayout::Scale;
+
+HFONT CreateLayoutFont(const wchar_t* face, int height, UINT dpi)
+{
+    LOGFONTW lf{};
+    lf.lfHeight = -Scale(height, static_cast<int>(dpi));
+    lf.lfWeight = FW_NORMAL;
+    lf.lfCharSet = SHIFTJIS_CHARSET;
+    lf.lfQuality = DEFAULT_QUALITY;
+    lstrcpynW(lf.lfFaceName, face, LF_FACESIZE);
+    return CreateFontIndirectW(&lf);
+}
+
+HWND CreateLayoutControl(HWND parent, HINSTANCE instance, const ControlSpec& spec, UINT dpi)
+{
+    const wchar_t* cls = L"STATIC";
+    DWORD style = WS_CHILD | WS_VISIBLE;
+    DWORD exStyle = 0;
+    switch (spec.kind) {
+    case ControlKind::Label:
+        style |= SS_LEFTNOWORDWRAP | SS_NOPREFIX;
+        break;
+    case ControlKind::Edit:
+        cls = L"EDIT";
+        style |= ES_AUTOHSCROLL;
+        exStyle |= WS_EX_CLIENTEDGE;
+        break;
+    case ControlKind::CheckBox:
+        cls = L"BUTTON";
+        style |= BS_AUTOCHECKBOX;
+        break;
+    case ControlKind::PushButton:
+        cls = L"BUTTON";
+        style |= BS_PUSHBUTTON;
+        break;
+    case ControlKind::Bevel:
+        style |= SS_ETCHEDHORZ;
+        break;
+    case ControlKind::FlatButton:
+        cls = SpeedButtonClass;
+        break;
+    case ControlKind::FlatToggle:
+        cls = SpeedButtonClass;
+        style |= SpeedButtonToggle;
+        break;
+    }
+    if (spec.tabOrder >= 0)
+        style |= WS_TABSTOP;
+    const int d = static_cast<int>(dpi);
+    return CreateWindowExW(exStyle, cls, spec.caption, style, Scale(spec.left, d), Scale(spec.top, d),
+                           Scale(spec.width, d), Scale(spec.height, d), parent,
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance, nullptr);
+}
+
+void PlaceControl(HWND parent, const ControlSpec& spec, UINT dpi)
+{
+    const int d = static_cast<int>(dpi);
+    SetWindowPos(GetDlgItem(parent, spec.id), nullptr, Scale(spec.left, d), Scale(spec.top, d), Scale(spec.width, d),
+                 Scale(spec.height, d), SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void FitCaption(HWND parent, const ControlSpec& spec, int rightLimit, UINT dpi)
+{
+    const int d = static_cast<int>(dpi);
+    const HWND control = GetDlgItem(parent, spec.id);
+    const std::wstring text = WindowTextOf(control);
+    HDC dc = GetDC(control);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    SIZE extent{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+    SelectObject(dc, old);
+    ReleaseDC(control, dc);
+    int needed = extent.cx;
+    if (spec.kind == ControlKind::CheckBox)
+        needed += GetSystemMetrics(SM_CXMENUCHECK) + Scale(6, d);  // the box and its gap
+    int left = Scale(spec.left, d);
+    const int width = std::max(Scale(spec.width, d), needed);
+    const int right = Scale(rightLimit, d) - Scale(4, d);
+    if (left + width > right)
+        left = std::max(0, right - width);
+    SetWindowPos(control, nullptr, left, Scale(spec.top, d), width, Scale(spec.height, d),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void CentreOnScreen(HWND window)
+{
+    MONITORINFO mi{};
+    mi.cbSize = sizeof mi;
+    GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTOPRIMARY), &mi);
+    RECT r;
+    GetWindowRect(window, &r);
+    const int w = r.right - r.left;
+    const int h = r.bottom - r.top;
+    const RECT& m = mi.rcMonitor;
+    SetWindowPos(window, nullptr, m.left + (m.right - m.left - w) / 2, m.top + (m.bottom - m.top - h) / 2, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+std::wstring WindowTextOf(HWND window)
+{
+    const int length = GetWindowTextLengthW(window);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    const int n = GetWindowTextW(window, text.data(), length + 1);
+    text.resize(static_cast<std::size_t>(n > 0 ? n : 0));
+    return text;
+}
