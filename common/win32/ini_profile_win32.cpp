@@ -20,8 +20,14 @@ std::string ReadProfileString(const std::string& path, std::string_view section,
 bool WriteProfileStrings(const std::string& path, std::string_view section, const ProfileEntries& entries)
 {
     const std::string temp = path + ".tmp";
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    // A read-only file stays as it is. Replacing it through the copy would
+    // otherwise succeed wherever the file system lets an administrator write
+    // anything.
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        return false;
     DeleteFileA(temp.c_str());
-    if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES && !CopyFileA(path.c_str(), temp.c_str(), FALSE))
+    if (attributes != INVALID_FILE_ATTRIBUTES && !CopyFileA(path.c_str(), temp.c_str(), FALSE))
         return false;
     const std::string s(section);
     for (const auto& [key, value] : entries) {

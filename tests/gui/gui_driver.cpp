@@ -1,0 +1,305 @@
+#include "gui/gui_driver.h"
+
+#include <commctrl.h>
+#include <objidl.h>
+#include <shellapi.h>
+
+#include <gdiplus.h>
+
+#include <chrono>
+#include <thread>
+#include <vector>
+
+namespace gui {
+
+namespace {
+
+constexpr UINT SendTimeoutMs = 5000;
+
+LRESULT Send(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0)
+{
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, SendTimeoutMs, &result);
+    return static_cast<LRESULT>(result);
+}
+
+struct Search {
+    DWORD pid;
+    const wchar_t* className;
+    const wchar_t* caption;
+    bool visibleOnly;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK Match(HWND window, LPARAM data)
+{
+    auto* s = reinterpret_cast<Search*>(data);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid != s->pid || (s->visibleOnly && !IsWindowVisible(window)))
+        return TRUE;
+    wchar_t cls[256];
+    GetClassNameW(window, cls, 256);
+    if (lstrcmpW(cls, s->className) != 0)
+        return TRUE;
+    if (s->caption && Text(window) != s->caption)
+        return TRUE;
+    s->found = window;
+    return FALSE;
+}
+
+} // namespace
+
+bool WaitUntil(const std::function<bool()>& condition, int timeoutMs)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        if (condition())
+            return true;
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(PollMs));
+    }
+}
+
+HWND FindProcessWindow(DWORD pid, const wchar_t* className, const wchar_t* caption, bool visibleOnly)
+{
+    Search s{pid, className, caption, visibleOnly};
+    EnumWindows(Match, reinterpret_cast<LPARAM>(&s));
+    return s.found;
+}
+
+HWND WaitForProcessWindow(DWORD pid, const wchar_t* className, const wchar_t* caption, bool visibleOnly,
+                          int timeoutMs)
+{
+    HWND found = nullptr;
+    WaitUntil([&] { return (found = FindProcessWindow(pid, className, caption, visibleOnly)) != nullptr; },
+              timeoutMs);
+    return found;
+}
+
+std::wstring Text(HWND window)
+{
+    const auto length = static_cast<std::size_t>(Send(window, WM_GETTEXTLENGTH));
+    std::wstring text(length + 1, L'\0');
+    const auto n = static_cast<std::size_t>(Send(window, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(text.data())));
+    text.resize(n <= length ? n : length);
+    return text;
+}
+
+bool SetText(HWND window, const std::wstring& text)
+{
+    return Send(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str())) != 0;
+}
+
+bool Enabled(HWND window)
+{
+    return IsWindowEnabled(window) != FALSE;
+}
+
+bool Visible(HWND window)
+{
+    return IsWindowVisible(window) != FALSE;
+}
+
+bool Checked(HWND button)
+{
+    return Send(button, BM_GETCHECK) == BST_CHECKED;
+}
+
+bool Click(HWND button)
+{
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutW(button, BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, SendTimeoutMs, &result) != 0;
+}
+
+void PostClick(HWND button)
+{
+    PostMessageW(button, BM_CLICK, 0, 0);
+}
+
+RECT RectInParent(HWND control)
+{
+    RECT r;
+    GetWindowRect(control, &r);
+    MapWindowPoints(HWND_DESKTOP, GetParent(control), reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+SIZE ClientSize(HWND window)
+{
+    RECT r;
+    GetClientRect(window, &r);
+    return {r.right - r.left, r.bottom - r.top};
+}
+
+std::optional<MessageBoxInfo> WaitForMessageBox(DWORD pid, int timeoutMs)
+{
+    const HWND box = WaitForProcessWindow(pid, L"#32770", nullptr, true, timeoutMs);
+    if (!box)
+        return std::nullopt;
+    MessageBoxInfo info{box, Text(box), L""};
+    // The text of a message box is the static with id 65535 (0xFFFF).
+    if (HWND text = GetDlgItem(box, 0xFFFF))
+        info.text = Text(text);
+    return info;
+}
+
+bool CloseMessageBox(HWND box, int buttonId)
+{
+    HWND button = GetDlgItem(box, buttonId);
+    if (!button)
+        return false;
+    PostClick(button);
+    return WaitUntil([box] { return !IsWindow(box) || !IsWindowVisible(box); }, 5000);
+}
+
+bool TrayIconPresent(HWND owner, UINT id)
+{
+    NOTIFYICONDATAW data{};
+    data.cbSize = sizeof data;
+    data.hWnd = owner;
+    data.uID = id;
+    return Shell_NotifyIconW(NIM_MODIFY, &data) != FALSE;
+}
+
+// ---- list views in another process ----
+
+namespace {
+
+constexpr std::size_t TextRoom = 1024;  // characters
+constexpr std::size_t RemoteSize = 4096 + TextRoom * sizeof(wchar_t);
+
+} // namespace
+
+RemoteListView::RemoteListView(HWND listView) : FList(listView)
+{
+    DWORD pid = 0;
+    GetWindowThreadProcessId(listView, &pid);
+    FProcess = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    if (FProcess)
+        FRemote = VirtualAllocEx(FProcess, nullptr, RemoteSize, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+}
+
+RemoteListView::~RemoteListView()
+{
+    if (FRemote)
+        VirtualFreeEx(FProcess, FRemote, 0, MEM_RELEASE);
+    if (FProcess)
+        CloseHandle(FProcess);
+}
+
+int RemoteListView::Count() const
+{
+    return static_cast<int>(Send(FList, LVM_GETITEMCOUNT));
+}
+
+int RemoteListView::SelectedCount() const
+{
+    return static_cast<int>(Send(FList, LVM_GETSELECTEDCOUNT));
+}
+
+bool RemoteListView::Checked(int row) const
+{
+    const auto state = static_cast<UINT>(Send(FList, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_STATEIMAGEMASK));
+    return (state & LVIS_STATEIMAGEMASK) == INDEXTOSTATEIMAGEMASK(2);
+}
+
+std::wstring RemoteListView::ItemText(int row, int column) const
+{
+    if (!FRemote)
+        return L"";
+    auto* base = static_cast<char*>(FRemote);
+    auto* remoteText = reinterpret_cast<wchar_t*>(base + 4096);
+    LVITEMW item{};
+    item.iSubItem = column;
+    item.pszText = remoteText;
+    item.cchTextMax = static_cast<int>(TextRoom);
+    if (!WriteProcessMemory(FProcess, base, &item, sizeof item, nullptr))
+        return L"";
+    const auto n = static_cast<std::size_t>(
+        Send(FList, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(base)));
+    std::vector<wchar_t> text(TextRoom, L'\0');
+    if (!ReadProcessMemory(FProcess, remoteText, text.data(), TextRoom * sizeof(wchar_t), nullptr))
+        return L"";
+    return std::wstring(text.data(), n < TextRoom ? n : TextRoom - 1);
+}
+
+std::wstring RemoteListView::ColumnCaption(int column) const
+{
+    if (!FRemote)
+        return L"";
+    auto* base = static_cast<char*>(FRemote);
+    auto* remoteText = reinterpret_cast<wchar_t*>(base + 4096);
+    LVCOLUMNW col{};
+    col.mask = LVCF_TEXT;
+    col.pszText = remoteText;
+    col.cchTextMax = static_cast<int>(TextRoom);
+    if (!WriteProcessMemory(FProcess, base, &col, sizeof col, nullptr) ||
+        !Send(FList, LVM_GETCOLUMNW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(base)))
+        return L"";
+    std::vector<wchar_t> text(TextRoom, L'\0');
+    if (!ReadProcessMemory(FProcess, remoteText, text.data(), TextRoom * sizeof(wchar_t), nullptr))
+        return L"";
+    text.back() = L'\0';
+    return std::wstring(text.data());
+}
+
+bool RemoteListView::SetChecked(int row, bool checked)
+{
+    if (!FRemote)
+        return false;
+    LVITEMW item{};
+    item.stateMask = LVIS_STATEIMAGEMASK;
+    item.state = INDEXTOSTATEIMAGEMASK(checked ? 2 : 1);
+    if (!WriteProcessMemory(FProcess, FRemote, &item, sizeof item, nullptr))
+        return false;
+    return Send(FList, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(FRemote)) != 0;
+}
+
+// ---- screenshots ----
+
+std::wstring ArtifactPath(const std::wstring& fileName)
+{
+    wchar_t folder[MAX_PATH * 2];
+    const DWORD n = GetEnvironmentVariableW(L"VERNWICK_GUI_ARTIFACTS", folder, MAX_PATH * 2);
+    if (n == 0 || n >= MAX_PATH * 2)
+        return fileName;
+    return std::wstring(folder, n) + L"\\" + fileName;
+}
+
+bool SaveScreenshot(HWND window, const std::wstring& path)
+{
+    RECT r{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    if (window)
+        GetWindowRect(window, &r);
+    const int width = r.right - r.left;
+    const int height = r.bottom - r.top;
+    if (width <= 0 || height <= 0)
+        return false;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
+    SelectObject(memory, old);
+
+    ULONG_PTR token = 0;
+    Gdiplus::GdiplusStartupInput input;
+    bool saved = false;
+    if (Gdiplus::GdiplusStartup(&token, &input, nullptr) == Gdiplus::Ok) {
+        {
+            // The PNG encoder's class id.
+            const CLSID png = {0x557cf406, 0x1a04, 0x11d3, {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
+            Gdiplus::Bitmap image(bitmap, nullptr);
+            saved = image.Save(path.c_str(), &png, nullptr) == Gdiplus::Ok;
+        }
+        Gdiplus::GdiplusShutdown(token);
+    }
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return saved;
+}
+
+} // namespace gui

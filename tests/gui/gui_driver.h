@@ -1,0 +1,81 @@
+#pragma once
+// Driving another process's windows the way a person would, with window
+// messages: finding windows and controls, reading and setting text, clicks,
+// message boxes, list views through the other process's memory, and
+// screenshots. Every wait is a bounded poll.
+#include <windows.h>
+
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace gui {
+
+inline constexpr int PollMs = 20;
+
+// Polls condition every PollMs until it holds or timeoutMs has passed.
+bool WaitUntil(const std::function<bool()>& condition, int timeoutMs);
+
+// A top-level window of process pid with the class name (and caption, when
+// given); only visible ones when visibleOnly.
+HWND FindProcessWindow(DWORD pid, const wchar_t* className, const wchar_t* caption = nullptr,
+                       bool visibleOnly = false);
+HWND WaitForProcessWindow(DWORD pid, const wchar_t* className, const wchar_t* caption, bool visibleOnly,
+                          int timeoutMs);
+
+std::wstring Text(HWND window);
+bool SetText(HWND window, const std::wstring& text);
+bool Enabled(HWND window);
+bool Visible(HWND window);
+bool Checked(HWND button);
+// A click whose action opens nothing modal: it returns once handled.
+bool Click(HWND button);
+// A click whose action may open a modal window, which would block a sent one.
+void PostClick(HWND button);
+// A control's rectangle in its parent's client coordinates.
+RECT RectInParent(HWND control);
+SIZE ClientSize(HWND window);
+
+struct MessageBoxInfo {
+    HWND window = nullptr;
+    std::wstring caption;
+    std::wstring text;
+};
+// A message box (or any dialog) of process pid, once it is on screen.
+std::optional<MessageBoxInfo> WaitForMessageBox(DWORD pid, int timeoutMs);
+// Presses OK (or Cancel) and waits until the box has gone.
+bool CloseMessageBox(HWND box, int buttonId = IDOK);
+
+// Whether the tray holds the icon (owner, id): asking the tray to change
+// nothing about it succeeds only for an icon it has.
+bool TrayIconPresent(HWND owner, UINT id);
+
+// A list view of another process, read and changed through that process's
+// memory (the item structures must live there).
+class RemoteListView {
+public:
+    explicit RemoteListView(HWND listView);
+    ~RemoteListView();
+    RemoteListView(const RemoteListView&) = delete;
+    RemoteListView& operator=(const RemoteListView&) = delete;
+
+    int Count() const;
+    std::wstring ItemText(int row, int column) const;
+    std::wstring ColumnCaption(int column) const;
+    bool Checked(int row) const;
+    bool SetChecked(int row, bool checked);
+    int SelectedCount() const;
+
+private:
+    HWND FList;
+    HANDLE FProcess = nullptr;
+    void* FRemote = nullptr;  // room for one structure and its text
+};
+
+// The folder the screenshots go to (VERNWICK_GUI_ARTIFACTS, else the current one).
+std::wstring ArtifactPath(const std::wstring& fileName);
+// A PNG of a window as it is on screen (the whole screen for null), copied
+// from the screen with BitBlt.
+bool SaveScreenshot(HWND window, const std::wstring& path);
+
+} // namespace gui

@@ -1,0 +1,394 @@
+// Vernwick.exe in a real window under Wine and Xvfb: started in a folder of
+// its own with its ini and channel files, driven with window messages, and
+// checked by what a person would see. The stand-in plays EpgDataCap_Bon and
+// a viewer talks to the server the window started.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include "app/gui/main_form_layout.h"
+#include "gui/gui_driver.h"
+#include "gui/vernwick_app.h"
+#include "net/socket.h"
+#include "support/alias_rows.h"
+#include "support/free_port.h"
+#include "support/standin.h"
+#include "support/viewer_client.h"
+
+using namespace MainFormLayout;
+
+namespace {
+
+constexpr int WindowWaitMs = 10000;
+// The server notices a stop within one 3-second wait, plus its 100 ms polls.
+constexpr int StopWaitMs = 10000;
+
+const int SettingsControls[] = {RemoconLb, RemoconAddrEd, RemoconPortEd, ServerLb, ServerPortEd,
+                                MakeChannelBtn, EpgDataCapBonCBox};
+const int PathControls[] = {EpgDataCapBonLb, EpgDataCapBonEd, EpgDataCapBonBtn};
+
+int TestDpi()
+{
+    wchar_t value[16];
+    const DWORD n = GetEnvironmentVariableW(L"VERNWICK_GUI_DPI", value, 16);
+    return n > 0 && n < 16 ? _wtoi(value) : 96;
+}
+
+std::wstring ProcessFolder(DWORD pid)
+{
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    wchar_t path[MAX_PATH * 2];
+    DWORD size = MAX_PATH * 2;
+    const bool ok = process && QueryFullProcessImageNameW(process, 0, path, &size);
+    if (process)
+        CloseHandle(process);
+    const std::wstring full = ok ? std::wstring(path, size) : L"";
+    return full.substr(0, full.find_last_of(L"\\/") + 1);
+}
+
+class MainWindow : public ::testing::Test {
+protected:
+    void TearDown() override
+    {
+        // What the screen showed when a check failed, before the program goes.
+        if (HasFailure()) {
+            const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+            const std::string name = std::string("failure-") + info->test_suite_name() + "-" + info->name() + ".png";
+            gui::SaveScreenshot(nullptr, gui::ArtifactPath(std::wstring(name.begin(), name.end())));
+        }
+        app.Kill();
+    }
+
+    HWND C(int id) const { return app.Control(id); }
+
+    void ExpectSettingsEnabled(bool settings, bool path)
+    {
+        for (int id : SettingsControls)
+            EXPECT_EQ(gui::Enabled(C(id)), settings) << Find(id)->name;
+        for (int id : PathControls)
+            EXPECT_EQ(gui::Enabled(C(id)), path) << Find(id)->name;
+    }
+
+    // Settings for the stand-in, a free server port, and channel files.
+    std::uint16_t PrepareServer(std::uint16_t remoconPort, bool channelFiles = true)
+    {
+        const std::uint16_t serverPort = FreePort();
+        app.WriteIni("[Parameter]\r\nRemoconPort=" + std::to_string(remoconPort) +
+                     "\r\nServerPort=" + std::to_string(serverPort) + "\r\n");
+        if (channelFiles)
+            app.WriteChannelFiles({{"Sogo2", 0}, {"\x82\x61\x82\x72\x93\xFA\x83\x65\x83\x8C", 1}, {"Sogo1", 2}},
+                                  {AliasRow(0, 0, 0, 3, 1025), AliasRow(1, 2, 1, 5, 141), AliasRow(2, 0, 0, 3, 1024)});
+        return serverPort;
+    }
+
+    bool ServerRunning() { return gui::Checked(C(StartPatchServerSB)) && !gui::Enabled(C(ServerPortEd)); }
+
+    bool ServerStopped()
+    {
+        return !gui::Checked(C(StartPatchServerSB)) && gui::Enabled(C(StartPatchServerSB)) &&
+               gui::Enabled(C(ServerPortEd));
+    }
+
+    static bool ViewerGetsTheVirtualTuner(ViewerClient& viewer, std::uint16_t port)
+    {
+        if (!gui::WaitUntil([&] { return viewer.Connect(port); }, WindowWaitMs))
+            return false;
+        return viewer.Ask("GetBonList") == std::optional<std::string>("0\t0\t0\tTVTest");
+    }
+
+    VernwickApp app;
+};
+
+} // namespace
+
+TEST_F(MainWindow, DefaultsWithoutAnIniAndTheCheckBoxRule)
+{
+    ASSERT_TRUE(app.Start());
+    ASSERT_TRUE(gui::WaitUntil([&] { return gui::Visible(app.Window()); }, WindowWaitMs));
+    EXPECT_EQ(gui::Text(app.Window()), L"Vernwick 0.3");
+    const SIZE client = gui::ClientSize(app.Window());
+    EXPECT_EQ(client.cx, ClientWidth);
+    EXPECT_EQ(client.cy, ClientHeight);
+    for (const ControlSpec& c : Controls) {
+        ASSERT_NE(C(c.id), nullptr) << c.name;
+        const RECT r = gui::RectInParent(C(c.id));
+        EXPECT_EQ(r.top, c.top) << c.name;
+        EXPECT_EQ(r.bottom - r.top, c.height) << c.name;
+        if (c.kind != ControlKind::Label && c.kind != ControlKind::CheckBox) {
+            EXPECT_EQ(r.left, c.left) << c.name;
+            EXPECT_EQ(r.right - r.left, c.width) << c.name;
+        }
+        if (c.kind != ControlKind::Edit)
+            EXPECT_EQ(gui::Text(C(c.id)), c.caption) << c.name;
+    }
+    EXPECT_EQ(gui::Text(C(RemoconAddrEd)), L"127.0.0.1");
+    EXPECT_EQ(gui::Text(C(RemoconPortEd)), L"1334");
+    EXPECT_EQ(gui::Text(C(ServerPortEd)), L"51334");
+    EXPECT_EQ(gui::Text(C(EpgDataCapBonEd)), L"");
+    EXPECT_FALSE(gui::Checked(C(EpgDataCapBonCBox)));
+    EXPECT_FALSE(gui::Checked(C(StartPatchServerSB)));
+    EXPECT_TRUE(gui::Enabled(C(StartPatchServerSB)));
+    ExpectSettingsEnabled(true, false);
+    GUITHREADINFO thread{sizeof thread};
+    ASSERT_TRUE(GetGUIThreadInfo(GetWindowThreadProcessId(app.Window(), nullptr), &thread));
+    EXPECT_EQ(thread.hwndFocus, C(RemoconAddrEd));  // the first tab stop, its text selected
+    const auto selection = static_cast<DWORD>(SendMessageW(C(RemoconAddrEd), EM_GETSEL, 0, 0));
+    EXPECT_EQ(LOWORD(selection), 0);
+    EXPECT_EQ(HIWORD(selection), 9);
+    EXPECT_TRUE(gui::SaveScreenshot(app.Window(), gui::ArtifactPath(L"main-window.png")));
+
+    ASSERT_TRUE(gui::Click(C(EpgDataCapBonCBox)));
+    EXPECT_TRUE(gui::Checked(C(EpgDataCapBonCBox)));
+    ExpectSettingsEnabled(true, true);
+    ASSERT_TRUE(gui::SetText(C(EpgDataCapBonEd), L"C:\\EDCB\\EpgDataCap_Bon.exe"));
+    ASSERT_TRUE(gui::Click(C(EpgDataCapBonCBox)));
+    ExpectSettingsEnabled(true, false);
+    EXPECT_EQ(gui::Text(C(EpgDataCapBonEd)), L"C:\\EDCB\\EpgDataCap_Bon.exe");  // kept, and saved below
+
+    // Japanese goes in and out as code page 932; a character without a form
+    // there is refused, and the field keeps what it had.
+    ASSERT_TRUE(gui::SetText(C(RemoconAddrEd), L"録画機.local"));
+    EXPECT_EQ(gui::Text(C(RemoconAddrEd)), L"録画機.local");
+    gui::SetText(C(ServerPortEd), L"5133\u00e94");
+    EXPECT_EQ(gui::Text(C(ServerPortEd)), L"51334");
+    gui::SetText(C(ServerPortEd), L"\u301c");  // WAVE DASH: cp932 has only the full-width tilde
+    EXPECT_EQ(gui::Text(C(ServerPortEd)), L"51334");
+    if (auto box = gui::WaitForMessageBox(app.Pid(), 200))  // where no balloon can show
+        gui::CloseMessageBox(box->window);
+
+    // The channel files button opens the (hidden until now) dialog modally.
+    gui::PostClick(C(MakeChannelBtn));
+    const HWND dialog = gui::WaitForProcessWindow(app.Pid(), L"TChannelSetupDlg", L"チャンネルファイルの作成", true,
+                                                  WindowWaitMs);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_FALSE(gui::Enabled(app.Window()));
+    PostMessageW(dialog, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(gui::WaitUntil([&] { return !gui::Visible(dialog) && gui::Enabled(app.Window()); }, WindowWaitMs));
+
+    PostMessageW(app.Window(), WM_CLOSE, 0, 0);
+    ASSERT_EQ(app.WaitForExit(WindowWaitMs), std::optional<int>(0));
+    EXPECT_EQ(app.Ini(), "[Parameter]\r\n"
+                         "RemoconAddr=\x98\x5E\x89\xE6\x8B\x40.local\r\n"
+                         "RemoconPort=1334\r\nServerPort=51334\r\nEpgDataCapBonAutoLaunch=0\r\n"
+                         "EpgDataCapBonExePath=C:\\EDCB\\EpgDataCap_Bon.exe\r\n"
+                         "EpgDataCapBonExeParam=/min\r\nEpgDataCapBonWindowText=EpgDataCap_Bon\r\nMultiTuner=1\r\n");
+}
+
+TEST_F(MainWindow, ValuesFromAnIniAreShownAndSavedBackWithTheRestOfTheFile)
+{
+    app.WriteIni("; kept\r\n[Other]\r\nA=1\r\n[Parameter]\r\nRemoconAddr=192.168.1.5\r\nRemoconPort=2334\r\n"
+                 "ServerPort=abc\r\nEpgDataCapBonAutoLaunch=1\r\nEpgDataCapBonExePath=C:\\EDCB\\EpgDataCap_Bon.exe\r\n"
+                 "EpgDataCapBonExeParam=\r\nMultiTuner=0x0\r\nUnknown=x\r\n");
+    ASSERT_TRUE(app.Start());
+    EXPECT_EQ(gui::Text(C(RemoconAddrEd)), L"192.168.1.5");
+    EXPECT_EQ(gui::Text(C(RemoconPortEd)), L"2334");
+    EXPECT_EQ(gui::Text(C(ServerPortEd)), L"abc");
+    EXPECT_EQ(gui::Text(C(EpgDataCapBonEd)), L"C:\\EDCB\\EpgDataCap_Bon.exe");
+    EXPECT_TRUE(gui::Checked(C(EpgDataCapBonCBox)));
+    ExpectSettingsEnabled(true, true);
+
+    // The browse dialog, with its title; cancelling changes nothing.
+    gui::PostClick(C(EpgDataCapBonBtn));
+    auto browse = gui::WaitForMessageBox(app.Pid(), WindowWaitMs);
+    ASSERT_TRUE(browse);
+    EXPECT_EQ(browse->caption, L"EpgDataCap_Bon.exe の選択");
+    EXPECT_TRUE(gui::CloseMessageBox(browse->window, IDCANCEL));
+    EXPECT_EQ(gui::Text(C(EpgDataCapBonEd)), L"C:\\EDCB\\EpgDataCap_Bon.exe");
+
+    PostMessageW(app.Window(), WM_CLOSE, 0, 0);
+    ASSERT_EQ(app.WaitForExit(WindowWaitMs), std::optional<int>(0));
+    EXPECT_EQ(app.Ini(), "; kept\r\n[Other]\r\nA=1\r\n[Parameter]\r\nRemoconAddr=192.168.1.5\r\nRemoconPort=2334\r\n"
+                         "ServerPort=abc\r\nEpgDataCapBonAutoLaunch=1\r\nEpgDataCapBonExePath=C:\\EDCB\\EpgDataCap_Bon.exe\r\n"
+                         "EpgDataCapBonExeParam=\r\nMultiTuner=0\r\nUnknown=x\r\n"
+                         "EpgDataCapBonWindowText=EpgDataCap_Bon\r\n");
+}
+
+TEST_F(MainWindow, ServerButtonStartsTheServerForAViewerAndStopsIt)
+{
+    StandIn standin;
+    ASSERT_TRUE(standin.Start());
+    const std::uint16_t port = PrepareServer(standin.Port());
+    ASSERT_TRUE(app.Start());
+    gui::PostClick(C(StartPatchServerSB));
+    ASSERT_TRUE(gui::WaitUntil([&] { return ServerRunning(); }, WindowWaitMs));
+    ExpectSettingsEnabled(false, false);
+    EXPECT_TRUE(gui::Enabled(C(StartPatchServerSB)));
+
+    ViewerClient viewer;
+    ASSERT_TRUE(ViewerGetsTheVirtualTuner(viewer, port));
+    EXPECT_EQ(viewer.Ask("GetChList"), "0\t2\t0\tSogo2\t1\t\x82\x61\x82\x72\x93\xFA\x83\x65\x83\x8C\t2\tSogo1");
+    viewer.Disconnect();
+
+    // The stop: settings editable at once, the button disabled until the
+    // server has ended, then up and enabled.
+    ASSERT_TRUE(gui::Click(C(StartPatchServerSB)));
+    EXPECT_FALSE(gui::Checked(C(StartPatchServerSB)));
+    EXPECT_FALSE(gui::Enabled(C(StartPatchServerSB)));
+    ExpectSettingsEnabled(true, false);
+    gui::Click(C(StartPatchServerSB));  // a click on the disabled button does nothing
+    EXPECT_FALSE(gui::Checked(C(StartPatchServerSB)));
+    EXPECT_TRUE(gui::WaitUntil([&] { return ServerStopped(); }, StopWaitMs));
+    EXPECT_FALSE(gui::WaitForMessageBox(app.Pid(), 100));
+    EXPECT_FALSE(viewer.Connect(port));
+
+    // Started again on the same settings.
+    gui::PostClick(C(StartPatchServerSB));
+    ASSERT_TRUE(gui::WaitUntil([&] { return ServerRunning(); }, WindowWaitMs));
+    ViewerClient again;
+    EXPECT_TRUE(ViewerGetsTheVirtualTuner(again, port));
+}
+
+TEST_F(MainWindow, AMissingChSetFileIsNamedAndTheButtonPopsUp)
+{
+    PrepareServer(1, false);
+    ASSERT_TRUE(app.Start());
+    gui::PostClick(C(StartPatchServerSB));
+    const auto box = gui::WaitForMessageBox(app.Pid(), WindowWaitMs);
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->caption, L"Vernwick");
+    EXPECT_EQ(box->text, L"ファイル " + ProcessFolder(app.Pid()) + L"BonDriver_TVTest(TVTest).ChSet.txt は開けません.");
+    EXPECT_TRUE(gui::CloseMessageBox(box->window));
+    EXPECT_TRUE(ServerStopped());
+    ExpectSettingsEnabled(true, false);
+}
+
+TEST_F(MainWindow, APortInUseEndsTheServerWithItsBoxAndTheButtonPopsUp)
+{
+    StandIn standin;
+    ASSERT_TRUE(standin.Start());
+    const std::uint16_t port = PrepareServer(standin.Port());
+    const socket_t taken = CreateListenSocket(port, 1);
+    ASSERT_NE(taken, InvalidSocket);
+    ASSERT_TRUE(app.Start());
+    gui::PostClick(C(StartPatchServerSB));
+    const auto box = gui::WaitForMessageBox(app.Pid(), WindowWaitMs);
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->caption, ServerBoxCaption);
+    EXPECT_EQ(box->text, L"パッチサーバーを開始できません。");
+    EXPECT_TRUE(gui::Checked(C(StartPatchServerSB)));  // down until the box is closed
+    EXPECT_TRUE(gui::CloseMessageBox(box->window));
+    EXPECT_TRUE(gui::WaitUntil([&] { return ServerStopped(); }, WindowWaitMs));
+    ExpectSettingsEnabled(true, false);
+    CloseSocket(taken);
+}
+
+TEST_F(MainWindow, StartSwitchStartsTheServerWithoutAClick)
+{
+    StandIn standin;
+    ASSERT_TRUE(standin.Start());
+    const std::uint16_t port = PrepareServer(standin.Port());
+    ASSERT_TRUE(app.Start({"/start"}));
+    ASSERT_TRUE(gui::WaitUntil([&] { return ServerRunning(); }, WindowWaitMs));
+    EXPECT_TRUE(gui::Visible(app.Window()));
+    ViewerClient viewer;
+    EXPECT_TRUE(ViewerGetsTheVirtualTuner(viewer, port));
+}
+
+TEST_F(MainWindow, MinAndStartSwitchesGoToTheTrayAndALeftPressRestores)
+{
+    StandIn standin;
+    ASSERT_TRUE(standin.Start());
+    const std::uint16_t port = PrepareServer(standin.Port());
+    ASSERT_TRUE(app.Start({"x", "/MIN", "/START"}));
+    ASSERT_TRUE(gui::WaitUntil([&] { return ServerRunning(); }, WindowWaitMs));
+    ASSERT_TRUE(gui::WaitUntil([&] { return !gui::Visible(app.Window()); }, WindowWaitMs));
+    EXPECT_TRUE(gui::TrayIconPresent(app.Window(), 1));
+    ViewerClient viewer;
+    EXPECT_TRUE(ViewerGetsTheVirtualTuner(viewer, port));
+
+    // Only a press of the left button brings the window back.
+    for (UINT mouse : {WM_RBUTTONDOWN, WM_RBUTTONUP, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_MOUSEMOVE})
+        PostMessageW(app.Window(), TrayIconCallbackMessage, 1, mouse);
+    EXPECT_FALSE(gui::WaitUntil([&] { return gui::Visible(app.Window()); }, 800));
+    PostMessageW(app.Window(), TrayIconCallbackMessage, 1, WM_LBUTTONDOWN);
+    ASSERT_TRUE(gui::WaitUntil([&] { return gui::Visible(app.Window()) && !IsIconic(app.Window()); }, WindowWaitMs));
+    EXPECT_FALSE(gui::TrayIconPresent(app.Window(), 1));
+    EXPECT_TRUE(ServerRunning());
+}
+
+TEST_F(MainWindow, CloseWithAViewerConnectedStopsTheServerAndSavesEveryKey)
+{
+    StandIn standin;
+    ASSERT_TRUE(standin.Start());
+    const std::uint16_t port = PrepareServer(standin.Port());
+    app.WriteIni(app.Ini() + "Unknown=1\r\n[Other]\r\nB=2\r\n");
+    ASSERT_TRUE(app.Start({"/start"}));
+    ASSERT_TRUE(gui::WaitUntil([&] { return ServerRunning(); }, WindowWaitMs));
+    ViewerClient viewer;
+    ASSERT_TRUE(ViewerGetsTheVirtualTuner(viewer, port));
+
+    PostMessageW(app.Window(), WM_CLOSE, 0, 0);
+    ASSERT_EQ(app.WaitForExit(StopWaitMs + 5000), std::optional<int>(0));
+    EXPECT_TRUE(viewer.ClosedByServer(1000));
+    EXPECT_EQ(app.Ini(), "[Parameter]\r\nRemoconPort=" + std::to_string(standin.Port()) +
+                             "\r\nServerPort=" + std::to_string(port) +
+                             "\r\nUnknown=1\r\nRemoconAddr=127.0.0.1\r\nEpgDataCapBonAutoLaunch=0\r\n"
+                             "EpgDataCapBonExePath=\r\nEpgDataCapBonExeParam=/min\r\n"
+                             "EpgDataCapBonWindowText=EpgDataCap_Bon\r\nMultiTuner=1\r\n[Other]\r\nB=2\r\n");
+}
+
+TEST_F(MainWindow, ASettingsFileThatCannotBeWrittenIsReportedAfterTheWindowHasGone)
+{
+    // Read-only, and then held open by another program that shares nothing.
+    for (const bool locked : {false, true}) {
+        SCOPED_TRACE(locked ? "locked" : "read-only");
+        VernwickApp app;
+        const std::string before = "[Parameter]\r\nServerPort=4000\r\n";
+        app.WriteIni(before);
+        if (!locked)
+            ASSERT_TRUE(SetFileAttributesA(app.IniPath().c_str(), FILE_ATTRIBUTE_READONLY));
+        ASSERT_TRUE(app.Start());
+        EXPECT_EQ(gui::Text(app.Control(ServerPortEd)), L"4000");
+        HANDLE holder = locked ? CreateFileA(app.IniPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)
+                               : INVALID_HANDLE_VALUE;
+        PostMessageW(app.Window(), WM_CLOSE, 0, 0);
+        const auto box = gui::WaitForMessageBox(app.Pid(), WindowWaitMs);
+        if (holder != INVALID_HANDLE_VALUE)
+            CloseHandle(holder);
+        SetFileAttributesA(app.IniPath().c_str(), FILE_ATTRIBUTE_NORMAL);
+        ASSERT_TRUE(box);
+        EXPECT_FALSE(IsWindow(app.Window()));
+        EXPECT_EQ(box->caption, L"Vernwick");
+        EXPECT_EQ(box->text, ProcessFolder(app.Pid()) + L"Vernwick.ini に書き込めません.");
+        EXPECT_TRUE(app.Running());
+        EXPECT_TRUE(gui::CloseMessageBox(box->window));
+        EXPECT_EQ(app.WaitForExit(WindowWaitMs), std::optional<int>(0));
+        EXPECT_EQ(app.Ini(), before);  // never half-written
+    }
+}
+
+TEST(HighDpi, TheLayoutIsScaledAndNoCaptionIsCut)
+{
+    const int dpi = TestDpi();
+    VernwickApp app;
+    ASSERT_TRUE(app.Start());
+    ASSERT_TRUE(gui::WaitUntil([&] { return gui::Visible(app.Window()); }, WindowWaitMs));
+    const SIZE client = gui::ClientSize(app.Window());
+    EXPECT_EQ(client.cx, Scale(ClientWidth, dpi));
+    EXPECT_EQ(client.cy, Scale(ClientHeight, dpi));
+
+    // The captions measured in the window's own font at this DPI fit their controls.
+    HDC dc = GetDC(nullptr);
+    LOGFONTW lf{};
+    lf.lfHeight = -Scale(FontHeight, dpi);
+    lf.lfCharSet = SHIFTJIS_CHARSET;
+    lstrcpynW(lf.lfFaceName, FontName, LF_FACESIZE);
+    HFONT font = CreateFontIndirectW(&lf);
+    HGDIOBJ old = SelectObject(dc, font);
+    for (const ControlSpec& c : Controls) {
+        const RECT r = gui::RectInParent(app.Control(c.id));
+        EXPECT_EQ(r.top, Scale(c.top, dpi)) << c.name;
+        EXPECT_EQ(r.bottom - r.top, Scale(c.height, dpi)) << c.name;
+        EXPECT_LE(r.right, client.cx) << c.name;
+        SIZE extent{};
+        const std::wstring caption = c.caption;
+        GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &extent);
+        EXPECT_LE(extent.cx, r.right - r.left) << c.name;
+        EXPECT_LE(extent.cy, r.bottom - r.top) << c.name;
+    }
+    SelectObject(dc, old);
+    DeleteObject(font);
+    ReleaseDC(nullptr, dc);
+    EXPECT_TRUE(gui::SaveScreenshot(app.Window(), gui::ArtifactPath(L"main-window-" + std::to_wstring(dpi) + L"dpi.png")));
+    app.Kill();
+}

@@ -1,0 +1,50 @@
+#include "gui/vernwick_app.h"
+
+#include <filesystem>
+#include <fstream>
+
+#include "app/gui/main_form_layout.h"
+#include "channel/channel_files.h"
+#include "common/file_io.h"
+#include "gui/gui_driver.h"
+#include "support/tool_path.h"
+
+VernwickApp::VernwickApp()
+{
+    std::filesystem::copy_file(ToolPath("Vernwick"), File("Vernwick.exe"));
+}
+
+VernwickApp::~VernwickApp()
+{
+    FChild.Terminate();
+}
+
+std::string VernwickApp::Ini() const
+{
+    return ReadWholeFile(IniPath()).value_or("<missing>");
+}
+
+void VernwickApp::WriteIni(const std::string& bytes) const
+{
+    std::ofstream(IniPath(), std::ios::binary) << bytes;
+}
+
+void VernwickApp::WriteChannelFiles(const NamedNumberList& channels, const BonAliasList& aliases) const
+{
+    SaveChSetFile(ChSetFilePath(FDir.Folder()), channels);
+    SaveChAliasFile(ChAliasFilePath(FDir.Folder()), aliases);
+}
+
+bool VernwickApp::Start(const std::vector<std::string>& args)
+{
+    if (!FChild.Start(File("Vernwick.exe"), args))
+        return false;
+    // Once the message loop waits for input, the window has its settings.
+    HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, Pid());
+    if (process) {
+        WaitForInputIdle(process, 10000);
+        CloseHandle(process);
+    }
+    FWindow = gui::WaitForProcessWindow(Pid(), MainFormLayout::WindowClass, nullptr, false, 10000);
+    return FWindow != nullptr;
+}

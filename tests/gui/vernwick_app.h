@@ -1,0 +1,41 @@
+#pragma once
+// Vernwick.exe copied into a temporary folder of its own, so that its ini
+// and channel files beside it are the test's, started and watched there.
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/bon_alias.h"
+#include "common/named_number.h"
+#include "process/child_process.h"
+#include "support/temp_dir.h"
+
+class VernwickApp {
+public:
+    VernwickApp();
+    // A program still running is ended by force.
+    ~VernwickApp();
+
+    std::string File(const std::string& name) const { return FDir.File(name); }
+    std::string IniPath() const { return File("Vernwick.ini"); }
+    std::string Ini() const;  // its bytes, or "<missing>"
+    void WriteIni(const std::string& bytes) const;
+    void WriteChannelFiles(const NamedNumberList& channels, const BonAliasList& aliases) const;
+
+    // Starts it and waits (10 s at most) for its main window, with the
+    // settings loaded and the message loop running.
+    bool Start(const std::vector<std::string>& args = {});
+    DWORD Pid() const { return static_cast<DWORD>(FChild.Id()); }
+    HWND Window() const { return FWindow; }
+    HWND Control(int id) const { return GetDlgItem(FWindow, id); }
+    bool Running() { return FChild.Running(); }
+    std::optional<int> WaitForExit(int ms) { return FChild.Wait(ms); }
+    void Kill() { FChild.Terminate(); }
+
+private:
+    TempDir FDir;
+    ChildProcess FChild;
+    HWND FWindow = nullptr;
+};
