@@ -6,6 +6,11 @@
 
 #include <windows.h>
 
+#include <chrono>
+#include <cstdio>
+#include <mutex>
+#include <thread>
+
 #include "app/gui/main_form_layout.h"
 #include "gui/gui_driver.h"
 #include "gui/vernwick_app.h"
@@ -46,6 +51,52 @@ std::wstring ProcessFolder(DWORD pid)
     return full.substr(0, full.find_last_of(L"\\/") + 1);
 }
 
+// A test stuck past every bounded wait would otherwise hold the whole run
+// until the harness's time-out: this ends it with a screenshot and a word on
+// which test it was. The harness then ends whatever the test had started.
+class Watchdog : public ::testing::EmptyTestEventListener {
+public:
+    static constexpr int LimitSeconds = 90;
+
+    Watchdog()
+    {
+        std::thread([this] {
+            for (;;) {
+                std::this_thread::sleep_for(std::chrono::seconds(1));
+                std::lock_guard<std::mutex> guard(FMutex);
+                if (FName.empty() || std::chrono::steady_clock::now() - FStarted < std::chrono::seconds(LimitSeconds))
+                    continue;
+                std::fprintf(stderr, "\n%s has not finished in %d s: ending the run\n", FName.c_str(), LimitSeconds);
+                gui::SaveScreenshot(nullptr, gui::ArtifactPath(L"hung.png"));
+                std::fflush(stderr);
+                TerminateProcess(GetCurrentProcess(), 3);
+            }
+        }).detach();
+    }
+
+    void OnTestStart(const ::testing::TestInfo& info) override
+    {
+        std::lock_guard<std::mutex> guard(FMutex);
+        FName = std::string(info.test_suite_name()) + "." + info.name();
+        FStarted = std::chrono::steady_clock::now();
+    }
+    void OnTestEnd(const ::testing::TestInfo&) override
+    {
+        std::lock_guard<std::mutex> guard(FMutex);
+        FName.clear();
+    }
+
+private:
+    std::mutex FMutex;
+    std::string FName;
+    std::chrono::steady_clock::time_point FStarted;
+};
+
+const bool WatchdogInstalled = [] {
+    ::testing::UnitTest::GetInstance()->listeners().Append(new Watchdog);
+    return true;
+}();
+
 class MainWindow : public ::testing::Test {
 protected:
     void TearDown() override
@@ -56,7 +107,27 @@ protected:
             const std::string name = std::string("failure-") + info->test_suite_name() + "-" + info->name() + ".png";
             gui::SaveScreenshot(nullptr, gui::ArtifactPath(std::wstring(name.begin(), name.end())));
         }
-        app.Kill();
+        EndPolitely(app);
+    }
+
+    // A program ended by force while it holds one of the named locks that
+    // every copy shares would leave it taken for all the others, so it is
+    // closed as a user would, and killed only when that fails.
+    static void EndPolitely(VernwickApp& app)
+    {
+        if (!app.Running())
+            return;
+        while (auto box = gui::WaitForMessageBox(app.Pid(), 0))
+            if (!gui::CloseMessageBox(box->window) && !gui::CloseMessageBox(box->window, IDCANCEL))
+                break;
+        PostMessageW(app.Window(), WM_CLOSE, 0, 0);
+        if (!app.WaitForExit(StopWaitMs + 5000)) {
+            while (auto box = gui::WaitForMessageBox(app.Pid(), 0))
+                if (!gui::CloseMessageBox(box->window))
+                    break;
+            if (!app.WaitForExit(2000))
+                app.Kill();
+        }
     }
 
     HWND C(int id) const { return app.Control(id); }
@@ -96,6 +167,8 @@ protected:
         return viewer.Ask("GetBonList") == std::optional<std::string>("0\t0\t0\tTVTest");
     }
 
+    // Declared first so that it outlives the program that talks to it.
+    StandIn standin;
     VernwickApp app;
 };
 
@@ -205,7 +278,6 @@ TEST_F(MainWindow, ValuesFromAnIniAreShownAndSavedBackWithTheRestOfTheFile)
 
 TEST_F(MainWindow, ServerButtonStartsTheServerForAViewerAndStopsIt)
 {
-    StandIn standin;
     ASSERT_TRUE(standin.Start());
     const std::uint16_t port = PrepareServer(standin.Port());
     ASSERT_TRUE(app.Start());
@@ -254,7 +326,6 @@ TEST_F(MainWindow, AMissingChSetFileIsNamedAndTheButtonPopsUp)
 
 TEST_F(MainWindow, APortInUseEndsTheServerWithItsBoxAndTheButtonPopsUp)
 {
-    StandIn standin;
     ASSERT_TRUE(standin.Start());
     const std::uint16_t port = PrepareServer(standin.Port());
     const socket_t taken = CreateListenSocket(port, 1);
@@ -274,7 +345,6 @@ TEST_F(MainWindow, APortInUseEndsTheServerWithItsBoxAndTheButtonPopsUp)
 
 TEST_F(MainWindow, StartSwitchStartsTheServerWithoutAClick)
 {
-    StandIn standin;
     ASSERT_TRUE(standin.Start());
     const std::uint16_t port = PrepareServer(standin.Port());
     ASSERT_TRUE(app.Start({"/start"}));
@@ -286,7 +356,6 @@ TEST_F(MainWindow, StartSwitchStartsTheServerWithoutAClick)
 
 TEST_F(MainWindow, MinAndStartSwitchesGoToTheTrayAndALeftPressRestores)
 {
-    StandIn standin;
     ASSERT_TRUE(standin.Start());
     const std::uint16_t port = PrepareServer(standin.Port());
     ASSERT_TRUE(app.Start({"x", "/MIN", "/START"}));
@@ -308,7 +377,6 @@ TEST_F(MainWindow, MinAndStartSwitchesGoToTheTrayAndALeftPressRestores)
 
 TEST_F(MainWindow, CloseWithAViewerConnectedStopsTheServerAndSavesEveryKey)
 {
-    StandIn standin;
     ASSERT_TRUE(standin.Start());
     const std::uint16_t port = PrepareServer(standin.Port());
     app.WriteIni(app.Ini() + "Unknown=1\r\n[Other]\r\nB=2\r\n");
@@ -390,5 +458,6 @@ TEST(HighDpi, TheLayoutIsScaledAndNoCaptionIsCut)
     DeleteObject(font);
     ReleaseDC(nullptr, dc);
     EXPECT_TRUE(gui::SaveScreenshot(app.Window(), gui::ArtifactPath(L"main-window-" + std::to_wstring(dpi) + L"dpi.png")));
-    app.Kill();
+    PostMessageW(app.Window(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(app.WaitForExit(WindowWaitMs), std::optional<int>(0));
 }
