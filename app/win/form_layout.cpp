@@ -86,8 +86,8 @@ void FitCaption(HWND parent, const ControlSpec& spec, int rightLimit, UINT dpi)
     const int right = Scale(rightLimit, d) - Scale(4, d);
     if (left + width > right)
         left = std::max(0, right - width);
-    SetWindowPos(control, nullptr, left, Scale(spec.top, d), width, Scale(spec.height, d),
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+    const int height = std::max(Scale(spec.height, d), static_cast<int>(extent.cy));
+    SetWindowPos(control, nullptr, left, Scale(spec.top, d), width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void CentreOnScreen(HWND window)

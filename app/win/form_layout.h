@@ -18,7 +18,8 @@ void PlaceControl(HWND parent, const ControlSpec& spec, UINT dpi);
 // Labels and check boxes size themselves to their caption in the font they
 // have, as the layout's 96-dpi widths were taken for the design font: a wider
 // substitute grows the control to the right up to the next control on its
-// row, and then to the left, so that no caption is cut off.
+// row, and then to the left, and a taller one grows it downwards, so that no
+// caption is cut off.
 template <std::size_t N>
 void FitCaptions(HWND parent, const std::array<ControlSpec, N>& table, UINT dpi);
 void FitCaption(HWND parent, const ControlSpec& spec, int rightLimit, UINT dpi);

@@ -184,12 +184,14 @@ TEST_F(MainWindow, DefaultsWithoutAnIniAndTheCheckBoxRule)
     EXPECT_EQ(client.cy, ClientHeight);
     for (const ControlSpec& c : Controls) {
         ASSERT_NE(C(c.id), nullptr) << c.name;
+        // Captions size themselves to the font; everything else sits exactly
+        // where the design puts it.
         const RECT r = gui::RectInParent(C(c.id));
         EXPECT_EQ(r.top, c.top) << c.name;
-        EXPECT_EQ(r.bottom - r.top, c.height) << c.name;
         if (c.kind != ControlKind::Label && c.kind != ControlKind::CheckBox) {
             EXPECT_EQ(r.left, c.left) << c.name;
             EXPECT_EQ(r.right - r.left, c.width) << c.name;
+            EXPECT_EQ(r.bottom - r.top, c.height) << c.name;
         }
         if (c.kind != ControlKind::Edit)
             EXPECT_EQ(gui::Text(C(c.id)), c.caption) << c.name;
@@ -425,6 +427,7 @@ TEST_F(MainWindow, ASettingsFileThatCannotBeWrittenIsReportedAfterTheWindowHasGo
     }
 }
 
+// Run by the harness at 96 dpi and again with the prefix at 144 dpi.
 TEST(HighDpi, TheLayoutIsScaledAndNoCaptionIsCut)
 {
     const int dpi = TestDpi();
@@ -446,8 +449,9 @@ TEST(HighDpi, TheLayoutIsScaledAndNoCaptionIsCut)
     for (const ControlSpec& c : Controls) {
         const RECT r = gui::RectInParent(app.Control(c.id));
         EXPECT_EQ(r.top, Scale(c.top, dpi)) << c.name;
-        EXPECT_EQ(r.bottom - r.top, Scale(c.height, dpi)) << c.name;
         EXPECT_LE(r.right, client.cx) << c.name;
+        if (c.kind != ControlKind::Label && c.kind != ControlKind::CheckBox)
+            EXPECT_EQ(r.bottom - r.top, Scale(c.height, dpi)) << c.name;
         SIZE extent{};
         const std::wstring caption = c.caption;
         GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &extent);

@@ -42,8 +42,13 @@ cleanup() {
   # The prefix's helpers belong to this display: end them before it goes.
   timeout 30 "$wineserver" -k >/dev/null 2>&1 || true
   timeout 30 "$wineserver" -w >/dev/null 2>&1 || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null || true
-  [ -n "$temp_prefix" ] && rm -rf "$temp_prefix"
+  if [ -n "$xvfb_pid" ]; then
+    kill "$xvfb_pid" 2>/dev/null || true
+    wait "$xvfb_pid" 2>/dev/null || true
+  fi
+  if [ -n "$temp_prefix" ]; then
+    rm -rf "$temp_prefix"
+  fi
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
@@ -96,7 +101,7 @@ artifacts_win="Z:$(cd "$artifacts" && pwd)"
 status=0
 configure_prefix 96
 VERNWICK_GUI_ARTIFACTS="$artifacts_win" VERNWICK_GUI_DPI=96 \
-  timeout 300 "$wine" "$program" --gtest_filter='-HighDpi*' || status=$?
+  timeout 300 "$wine" "$program" || status=$?
 if [ $status -eq 0 ]; then
   configure_prefix 144
   VERNWICK_GUI_ARTIFACTS="$artifacts_win" VERNWICK_GUI_DPI=144 \
