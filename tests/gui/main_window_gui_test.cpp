@@ -226,9 +226,19 @@ TEST_F(MainWindow, DefaultsWithoutAnIniAndTheCheckBoxRule)
     EXPECT_EQ(gui::Text(C(RemoconAddrEd)), L"録画機.local");
     gui::SetText(C(ServerPortEd), L"5133\u00e94");
     EXPECT_EQ(gui::Text(C(ServerPortEd)), L"51334");
+    // The user is told: a balloon on the field (or a box where none can show).
+    HWND balloon = nullptr;
+    std::optional<gui::MessageBoxInfo> box;
+    EXPECT_TRUE(gui::WaitUntil([&] {
+        balloon = gui::FindProcessWindow(app.Pid(), L"tooltips_class32", nullptr, true);
+        return balloon || (box = gui::WaitForMessageBox(app.Pid(), 0));
+    }, WindowWaitMs));
+    gui::SaveScreenshot(app.Window(), gui::ArtifactPath(L"refused-character.png"));
+    if (box)
+        gui::CloseMessageBox(box->window);
     gui::SetText(C(ServerPortEd), L"\u301c");  // WAVE DASH: cp932 has only the full-width tilde
     EXPECT_EQ(gui::Text(C(ServerPortEd)), L"51334");
-    if (auto box = gui::WaitForMessageBox(app.Pid(), 200))  // where no balloon can show
+    if ((box = gui::WaitForMessageBox(app.Pid(), 200)))
         gui::CloseMessageBox(box->window);
 
     // The channel files button opens the (hidden until now) dialog modally.
