@@ -5,7 +5,10 @@
 # stall per window without a window manager), no crash dialog (a crash would
 # hang the run), Japanese font substitutes and the caption-button font.
 #
-#   run-gui-tests.sh PROGRAM ARTIFACT_DIR
+#   run-gui-tests.sh PROGRAM ARTIFACT_DIR [--once]
+#
+# With --once the program runs once, at 96 dpi, with no test filter (for a
+# program that is not a test, such as the window benchmark).
 #
 # Environment:
 #   VERNWICK_GUI_DISPLAY  X display number to use (default: the first free one
@@ -15,6 +18,7 @@
 set -eu
 program=$1
 artifacts=$2
+once=${3:-}
 wine=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver
 [ -x "$wineserver" ] || wineserver=$(command -v wineserver)
@@ -102,7 +106,7 @@ status=0
 configure_prefix 96
 VERNWICK_GUI_ARTIFACTS="$artifacts_win" VERNWICK_GUI_DPI=96 \
   timeout 300 "$wine" "$program" || status=$?
-if [ $status -eq 0 ]; then
+if [ $status -eq 0 ] && [ "$once" != --once ]; then
   configure_prefix 144
   VERNWICK_GUI_ARTIFACTS="$artifacts_win" VERNWICK_GUI_DPI=144 \
     timeout 120 "$wine" "$program" --gtest_filter='HighDpi*' || status=$?
