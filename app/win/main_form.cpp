@@ -413,6 +413,13 @@ void TMainForm::FormClose()
 {
     if (FClosing)
         return;
+    // A close that arrives while a server call shows its box here (in that
+    // box's loop) waits until the call has returned: the server cannot end
+    // before it does.
+    if (FRunningServerCalls > 0) {
+        FCloseDeferred = true;
+        return;
+    }
     FClosing = true;
     if (FPatchServer) {
         FPatchServer->Terminate();
@@ -506,7 +513,13 @@ LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         TrayIconMessage(lParam);
         return 0;
     case MainThreadCallMessage:
+        ++FRunningServerCalls;
         MainThreadCalls::RunPending(0);
+        --FRunningServerCalls;
+        if (FRunningServerCalls == 0 && FCloseDeferred) {
+            FCloseDeferred = false;
+            PostMessageW(FHandle, WM_CLOSE, 0, 0);
+        }
         return 0;
     case WM_DPICHANGED: {
         ApplyDpi(HIWORD(wParam));

@@ -82,6 +82,8 @@ private:
     bool FInTray = false;
     bool FClosing = false;
     bool FSettingText = false;  // the program itself is setting an edit's text
+    int FRunningServerCalls = 0;  // calls of the server's threads under way here
+    bool FCloseDeferred = false;
     UINT FDpi = 96;
     HFONT FFont = nullptr;
     TChannelSetupDlg* FChannelSetupDlg = nullptr;

@@ -352,6 +352,16 @@ TEST_F(MainWindow, APortInUseEndsTheServerWithItsBoxAndTheButtonPopsUp)
     EXPECT_TRUE(gui::CloseMessageBox(box->window));
     EXPECT_TRUE(gui::WaitUntil([&] { return ServerStopped(); }, WindowWaitMs));
     ExpectSettingsEnabled(true, false);
+
+    // A close while the box is up waits for the box; nothing deadlocks.
+    gui::PostClick(C(StartPatchServerSB));
+    const auto again = gui::WaitForMessageBox(app.Pid(), WindowWaitMs);
+    ASSERT_TRUE(again);
+    PostMessageW(app.Window(), WM_CLOSE, 0, 0);
+    EXPECT_FALSE(app.WaitForExit(500));
+    EXPECT_TRUE(gui::Visible(again->window));
+    EXPECT_TRUE(gui::CloseMessageBox(again->window));
+    EXPECT_EQ(app.WaitForExit(StopWaitMs), std::optional<int>(0));
     CloseSocket(taken);
 }
 
