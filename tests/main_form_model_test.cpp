@@ -171,21 +171,3 @@ TEST(MainFormModel, SwitchesInAnyCaseAndTheTrayButton)
     EXPECT_FALSE(RestoresFromTray(0x0203));   // double click
     EXPECT_FALSE(RestoresFromTray(0x0200));   // move
 }
-
-TEST(MainFormLayout, TableMatchesTheDesign)
-{
-    EXPECT_EQ(Controls.size(), 12u);
-    // Tab stops 0..5 once each, and no control outside the client area.
-    int tabs = 0;
-    for (const ControlSpec& c : Controls) {
-        if (c.tabOrder >= 0)
-            tabs |= 1 << c.tabOrder;
-        EXPECT_LE(c.left + c.width, ClientWidth) << c.name;
-        EXPECT_LE(c.top + c.height, ClientHeight) << c.name;
-    }
-    EXPECT_EQ(tabs, 0x3F);
-    EXPECT_EQ(Find(StartPatchServerSB)->kind, ControlKind::FlatToggle);
-    EXPECT_EQ(Scale(415, 144), 623);
-    EXPECT_EQ(Scale(12, 144), 18);
-    EXPECT_EQ(Scale(17, 120), 21);
-}
