@@ -47,6 +47,25 @@ and the systemd service vernwick.service, which runs the patch server with
   install(FILES ${deb}/vernwick.service DESTINATION lib/systemd/system)
   install(FILES ${deb}/Vernwick.ini DESTINATION /etc/vernwick)
   install(DIRECTORY DESTINATION /var/lib/vernwick)
+  # The licence in Debian's machine-readable form, from the one LICENSE text.
+  file(READ ${CMAKE_SOURCE_DIR}/LICENSE licence)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/LICENSE)
+  string(REGEX MATCH "Copyright \\(c\\) ([^\n]*)" _ "${licence}")
+  set(holder "${CMAKE_MATCH_1}")
+  string(REGEX REPLACE "^.*Copyright \\(c\\) [^\n]*\n" "" terms "${licence}")
+  string(STRIP "${terms}" terms)
+  string(REPLACE "\n\n" "\n.\n" terms "${terms}")
+  string(REPLACE "\n" "\n " terms "${terms}")
+  file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/doc/copyright @ONLY CONTENT
+"Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/
+Upstream-Name: Vernwick
+
+Files: *
+Copyright: ${holder}
+License: Expat
+ ${terms}
+")
+  install(FILES ${CMAKE_BINARY_DIR}/doc/copyright DESTINATION share/doc/vernwick)
   # Debian keeps manual pages compressed.
   configure_file(${deb}/vernwick-cli.1 ${CMAKE_BINARY_DIR}/man/vernwick-cli.1 @ONLY)
   add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/man/vernwick-cli.1.gz

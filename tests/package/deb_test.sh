@@ -51,6 +51,9 @@ drwxr-xr-x root/root ./usr/lib/systemd/
 drwxr-xr-x root/root ./usr/lib/systemd/system/
 -rw-r--r-- root/root ./usr/lib/systemd/system/vernwick.service
 drwxr-xr-x root/root ./usr/share/
+drwxr-xr-x root/root ./usr/share/doc/
+drwxr-xr-x root/root ./usr/share/doc/vernwick/
+-rw-r--r-- root/root ./usr/share/doc/vernwick/copyright
 drwxr-xr-x root/root ./usr/share/man/
 drwxr-xr-x root/root ./usr/share/man/man1/
 -rw-r--r-- root/root ./usr/share/man/man1/vernwick-cli.1.gz
@@ -71,6 +74,10 @@ if command -v systemd-analyze >/dev/null; then
 else
   echo "systemd-analyze not present; unit not verified"
 fi
+# The licence, in Debian's form, with the whole of LICENSE's terms.
+copyright=$work/x/usr/share/doc/vernwick/copyright
+grep -qx 'Copyright: 2026 The Vernwick developers' "$copyright" && grep -qx 'License: Expat' "$copyright" &&
+  grep -qx ' SOFTWARE.' "$copyright" || fail "copyright: $(cat "$copyright")"
 # The manual page names every command and option that --help does.
 man=$(zcat "$work/x/usr/share/man/man1/vernwick-cli.1.gz" | sed 's/\\-/-/g')
 help=$("$work/x/usr/bin/vernwick-cli" --help)
