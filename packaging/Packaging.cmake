@@ -19,6 +19,34 @@ if(WIN32)
   if(TARGET Vernwick)
     install(TARGETS Vernwick RUNTIME DESTINATION .)
   endif()
+
+  # The texts beside them, as Notepad opens them: CR LF, and code page 932
+  # where they hold Japanese. Kept as UTF-8 in packaging/windows and turned
+  # into these bytes at build time.
+  set(win ${CMAKE_CURRENT_LIST_DIR}/windows)
+  set(texts)
+  # windows_text(NAME ENCODING SOURCE [APPENDIX]): SOURCE, then APPENDIX, as NAME.
+  function(windows_text name encoding source)
+    set(out ${CMAKE_BINARY_DIR}/windows-texts/${name})
+    set(append)
+    if(ARGN)
+      set(append -DAPPEND=${ARGN})
+    endif()
+    add_custom_command(OUTPUT ${out}
+      COMMAND ${CMAKE_COMMAND} -DSOURCE=${source} ${append} -DTARGET=${out} -DENCODING=${encoding}
+              -DVERSION=${PROJECT_VERSION} -P ${win}/windows_text.cmake
+      DEPENDS ${source} ${ARGN} ${win}/windows_text.cmake
+      COMMENT "Windows text ${name}")
+    set(texts ${texts} ${out} PARENT_SCOPE)
+  endfunction()
+  windows_text(README-ja.txt CP932 ${win}/README-ja.txt)
+  windows_text(README-en.txt ASCII ${win}/README-en.txt)
+  windows_text(Vernwick.ini CP932 ${win}/Vernwick.ini)
+  # The runtime that is linked into the programs brings notices of its own.
+  windows_text(LICENSE.txt ASCII ${CMAKE_SOURCE_DIR}/LICENSE ${win}/runtime-notices.txt)
+  add_custom_target(vernwick_windows_texts ALL DEPENDS ${texts})
+  install(FILES ${texts} DESTINATION .)
+  set(VERNWICK_SHIPPED_INI ${CMAKE_BINARY_DIR}/windows-texts/Vernwick.ini)
 else()
   set(deb ${CMAKE_CURRENT_LIST_DIR}/debian)
   set(CPACK_GENERATOR DEB)
@@ -46,6 +74,7 @@ and the systemd service vernwick.service, which runs the patch server with
   install(TARGETS vernwick-cli RUNTIME DESTINATION bin)
   install(FILES ${deb}/vernwick.service DESTINATION lib/systemd/system)
   install(FILES ${deb}/Vernwick.ini DESTINATION /etc/vernwick)
+  set(VERNWICK_SHIPPED_INI ${deb}/Vernwick.ini)
   install(DIRECTORY DESTINATION /var/lib/vernwick)
   # The licence in Debian's machine-readable form, from the one LICENSE text.
   file(READ ${CMAKE_SOURCE_DIR}/LICENSE licence)

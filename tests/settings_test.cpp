@@ -49,15 +49,17 @@ TEST(Settings, MissingFileGivesDefaultsAndSaveCreatesEveryKey)
     EXPECT_TRUE(s.MultiTuner);
 
     SaveSettings(path, s);
-    for (const char* key : {"RemoconAddr", "RemoconPort", "ServerPort", "EpgDataCapBonAutoLaunch",
-                            "EpgDataCapBonExePath", "EpgDataCapBonExeParam", "EpgDataCapBonWindowText",
-                            "MultiTuner"})
+    const char* const keys[] = {"RemoconAddr", "RemoconPort", "ServerPort", "EpgDataCapBonAutoLaunch",
+                                "EpgDataCapBonExePath", "EpgDataCapBonExeParam", "EpgDataCapBonWindowText",
+                                "MultiTuner"};
+    for (const char* key : keys)
         EXPECT_NE(ReadProfileString(path, "Parameter", key, "<none>"), "<none>") << key;
     EXPECT_EQ(ReadProfileString(path, "Parameter", "EpgDataCapBonExeParam", ""), "/min");
     EXPECT_EQ(ReadProfileString(path, "Parameter", "MultiTuner", ""), "1");
     EXPECT_EQ(ReadProfileString(path, "Parameter", "EpgDataCapBonAutoLaunch", ""), "0");
 
-    // The commented file that ships holds every key, each at its default.
+    // The commented file that ships with this platform's package holds every
+    // key, each at its default.
     const auto shipped = ReadWholeFile(VERNWICK_SHIPPED_INI);
     ASSERT_TRUE(shipped);
     WriteFile(path, *shipped);
@@ -67,7 +69,7 @@ TEST(Settings, MissingFileGivesDefaultsAndSaveCreatesEveryKey)
                        read.MultiTuner),
               std::tie(s.RemoconAddr, s.RemoconPort, s.ServerPort, s.EpgDataCapBonAutoLaunch, s.EpgDataCapBonExePath,
                        s.EpgDataCapBonExeParam, s.EpgDataCapBonWindowText, s.MultiTuner));
-    for (const char* key : {"EpgDataCapBonAutoLaunch", "EpgDataCapBonExePath", "MultiTuner"})
+    for (const char* key : keys)
         EXPECT_NE(ReadProfileString(path, "Parameter", key, "<none>"), "<none>") << key;
 }
 
