@@ -1,5 +1,6 @@
 #include "gui/vernwick_app.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -11,7 +12,13 @@
 
 VernwickApp::VernwickApp()
 {
-    std::filesystem::copy_file(ToolPath("Vernwick"), File("Vernwick.exe"));
+    std::filesystem::copy_file(SourceExe(), File("Vernwick.exe"));
+}
+
+std::string VernwickApp::SourceExe()
+{
+    const char* exe = std::getenv("VERNWICK_GUI_EXE");
+    return exe && *exe ? exe : ToolPath("Vernwick");
 }
 
 VernwickApp::~VernwickApp()

@@ -15,6 +15,9 @@
 class VernwickApp {
 public:
     VernwickApp();
+    // The program copied: the build's own, or the one VERNWICK_GUI_EXE names
+    // (the Vernwick.exe of an unpacked zip, for one).
+    static std::string SourceExe();
     // A program still running is ended by force.
     ~VernwickApp();
 
