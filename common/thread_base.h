@@ -18,8 +18,13 @@ public:
 
     // Starts a suspended thread; later calls do nothing.
     void Resume();
-    // Sets the stop-request flag, which the body polls.
-    void Terminate() { FTerminated = true; }
+    // Sets the stop-request flag, which the body polls, and tells the
+    // thread through StopRequested.
+    void Terminate()
+    {
+        FTerminated = true;
+        StopRequested();
+    }
     bool Terminated() const { return FTerminated; }
     // Waits for the body to return (not for a self-freeing thread).
     void WaitFor();
@@ -29,6 +34,9 @@ public:
 
 protected:
     virtual void Execute() = 0;
+    // Called on the requesting thread by each Terminate; a thread whose body
+    // waits on something other than the flag ends that wait here.
+    virtual void StopRequested() {}
     // Runs call on the main thread and waits for it (see MainThreadCalls).
     void Synchronize(const std::function<void()>& call);
 

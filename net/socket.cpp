@@ -1,20 +1,66 @@
 #include "net/socket.h"
 
+#include <chrono>
 #include <memory>
+#include <thread>
 
 #include "net/event.h"
 #include "net/socket_platform.h"
 
 namespace {
 
-// A blocking connect holds the "hostent" lock and so delays every other
-// connection attempt of every thread; an address that neither accepts nor
-// refuses must not hold them all for the system's minutes-long TCP time-out.
-constexpr int ConnectTimeoutMs = 10000;
-
 std::unique_ptr<event_object> g_hostent;
 
+socket_t HandleOf(const CWakeUp* wake)
+{
+    return wake ? wake->Handle() : InvalidSocket;
+}
+
 } // namespace
+
+CWakeUp::CWakeUp()
+{
+    if (!socket_platform::CreateWakeUp(FReadEnd, FWriteEnd))
+        FReadEnd = FWriteEnd = InvalidSocket;
+}
+
+CWakeUp::~CWakeUp()
+{
+    if (FReadEnd != InvalidSocket)
+        socket_platform::CloseWakeUp(FReadEnd, FWriteEnd);
+}
+
+void CWakeUp::Signal()
+{
+    std::lock_guard<std::mutex> guard(FMutex);
+    if (FSignalled.exchange(true) || FWriteEnd == InvalidSocket)
+        return;
+    socket_platform::SignalWakeUp(FWriteEnd);
+}
+
+void CWakeUp::Reset()
+{
+    std::lock_guard<std::mutex> guard(FMutex);
+    if (!FSignalled.exchange(false) || FReadEnd == InvalidSocket)
+        return;
+    socket_platform::DrainWakeUp(FReadEnd);
+}
+
+bool CWakeUp::WaitFor(int ms) const
+{
+    if (FSignalled)
+        return true;
+    if (FReadEnd == InvalidSocket) {
+        // No handle to wait on: look at the flag in short steps.
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        while (!FSignalled && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        return FSignalled;
+    }
+    int ready = 0;
+    socket_platform::Wait(FReadEnd, SelectRead, ms / 1000, (ms % 1000) * 1000L, ready, InvalidSocket);
+    return FSignalled;
+}
 
 void SocketStartup()
 {
@@ -28,7 +74,7 @@ void SocketCleanup()
     socket_platform::Cleanup();
 }
 
-socket_t ConnectSocket(const std::string& host, std::uint16_t port)
+socket_t ConnectSocket(const std::string& host, std::uint16_t port, const CWakeUp* wake)
 {
     std::unique_ptr<auto_lock_object> lock;
     if (g_hostent)
@@ -43,9 +89,11 @@ socket_t ConnectSocket(const std::string& host, std::uint16_t port)
         const socket_t s = socket_platform::CreateStreamSocket();
         if (s == InvalidSocket)
             return InvalidSocket;
-        if (socket_platform::Connect(s, address, port, ConnectTimeoutMs) == 0)
+        if (socket_platform::Connect(s, address, port, ConnectTimeoutMs, HandleOf(wake)) == 0)
             return s;
         socket_platform::Close(s);
+        if (wake && wake->Signalled())
+            break;
     }
     return InvalidSocket;
 }
@@ -111,9 +159,15 @@ int CSocketBase::Send(const char* buffer, int length)
 int CSocketBase::Select(int mask, long seconds, long microseconds)
 {
     int ready = 0;
-    const int result = socket_platform::Wait(FSocket, mask, seconds, microseconds, ready);
+    const int result = socket_platform::Wait(FSocket, mask, seconds, microseconds, ready, HandleOf(FWakeUp));
     FReadable = result > 0 && (ready & SelectRead);
     FWritable = result > 0 && (ready & SelectWrite);
     FException = result > 0 && (ready & SelectException);
+    FWoken = result >= 0 && (ready & socket_platform::ReadyWoken);
     return result;
+}
+
+int CSocketBase::SendWithin(const char* buffer, int length, int timeoutMs, const CWakeUp* wake)
+{
+    return socket_platform::SendWithin(FSocket, buffer, length, timeoutMs, HandleOf(wake));
 }

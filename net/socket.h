@@ -1,5 +1,7 @@
 #pragma once
+#include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 // A socket handle as the platform gives it; -1 is "no socket" everywhere.
@@ -13,6 +15,39 @@ enum : int {
     SelectException = 4,
 };
 
+// The longest a connect may take. A blocking connect holds the "hostent"
+// lock and so delays every other connection attempt of every thread; an
+// address that neither accepts nor refuses must not hold them all for the
+// system's minutes-long TCP time-out. (The reply bound of an exchange with
+// EpgDataCap_Bon, ReplyTimeoutMs, is the client's; see remocon/protocol.h.)
+inline constexpr int ConnectTimeoutMs = 10000;
+
+// Ends waits early. Once signalled, every Select, connect and bounded send
+// given it returns at once, until Reset. A stop request signals one, so that
+// no wait of the patch server outlasts the stop.
+class CWakeUp {
+public:
+    CWakeUp();
+    ~CWakeUp();
+    CWakeUp(const CWakeUp&) = delete;
+    CWakeUp& operator=(const CWakeUp&) = delete;
+
+    void Signal();
+    void Reset();
+    bool Signalled() const { return FSignalled; }
+    // Waits at most ms for a signal; true when signalled.
+    bool WaitFor(int ms) const;
+    // What the platform's waits watch (readable once signalled); InvalidSocket
+    // when none could be made, and the waits then run to their time-outs.
+    socket_t Handle() const { return FReadEnd; }
+
+private:
+    socket_t FReadEnd;
+    socket_t FWriteEnd;
+    std::atomic<bool> FSignalled{false};
+    std::mutex FMutex;
+};
+
 // Start and stop the socket library for the whole process. SocketStartup also
 // creates the "hostent" lock that serialises every outgoing connection attempt.
 void SocketStartup();
@@ -20,8 +55,9 @@ void SocketCleanup();
 
 // A connected stream socket to host:port (IPv4, addresses tried in the order
 // the lookup gives them), or InvalidSocket. Holds the "hostent" lock from the
-// lookup to the end of the connect attempts.
-socket_t ConnectSocket(const std::string& host, std::uint16_t port);
+// lookup to the end of the connect attempts, each bounded by ConnectTimeoutMs
+// and ended early by wake. An empty host is this machine.
+socket_t ConnectSocket(const std::string& host, std::uint16_t port, const CWakeUp* wake = nullptr);
 
 // A stream socket listening on all local addresses, or InvalidSocket.
 socket_t CreateListenSocket(std::uint16_t port, int backlog);
@@ -52,13 +88,24 @@ public:
     virtual int Send(const char* buffer, int length);
 
     // Waits until the socket is ready for what mask asks (SelectRead,
-    // SelectWrite, SelectException) or the time-out runs out. Returns the
-    // number of ready conditions, 0 on time-out, -1 on error; the Is* queries
-    // then tell which condition was met.
+    // SelectWrite, SelectException), the time-out runs out or the wake-up is
+    // signalled. Returns the number of ready conditions, 0 on time-out or
+    // wake-up alone, -1 on error; the Is* queries then tell which condition
+    // was met.
     int Select(int mask, long seconds, long microseconds);
     bool IsReadable() const { return FReadable; }
     bool IsWritable() const { return FWritable; }
     bool IsException() const { return FException; }
+    bool IsWoken() const { return FWoken; }
+
+    // The wake-up that ends this socket's Selects early (none by default).
+    void SetWakeUp(const CWakeUp* wake) { FWakeUp = wake; }
+    const CWakeUp* WakeUp() const { return FWakeUp; }
+
+    // Sends all of buffer, waiting at most timeoutMs for a peer that does not
+    // read, and not at all once wake is signalled. length, or -1 when the
+    // time ran out, the wake-up came or the send failed (part may have gone).
+    int SendWithin(const char* buffer, int length, int timeoutMs, const CWakeUp* wake);
 
     // Set once a receive returned 0 (orderly close by the peer); never cleared.
     bool PeerClosed() const { return FPeerClosed; }
@@ -71,4 +118,6 @@ private:
     bool FReadable = false;
     bool FWritable = false;
     bool FException = false;
+    bool FWoken = false;
+    const CWakeUp* FWakeUp = nullptr;
 };

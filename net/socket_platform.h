@@ -14,15 +14,17 @@ void Startup();
 void Cleanup();
 
 // IPv4 addresses of host in network byte order, in the resolver's order;
-// nothing when the lookup fails. Called only under the "hostent" lock.
+// nothing when the lookup fails. An empty host is this machine. Called only
+// under the "hostent" lock.
 std::optional<std::vector<std::uint32_t>> ResolveIPv4(const std::string& host);
 
 // A new blocking IPv4 stream socket, or InvalidSocket.
 socket_t CreateStreamSocket();
 
 // Connects s to address:port (address in network order). 0 on success, -1
-// when refused, failed, or not done within timeoutMs.
-int Connect(socket_t s, std::uint32_t address, std::uint16_t port, int timeoutMs);
+// when refused, failed, not done within timeoutMs, or woken first (wake is a
+// wake-up handle or InvalidSocket).
+int Connect(socket_t s, std::uint32_t address, std::uint16_t port, int timeoutMs, socket_t wake);
 
 // Binds s to all local addresses at port, refusing a port that another socket
 // is already listening on, then listens. 0 or -1.
@@ -35,9 +37,25 @@ int Send(socket_t s, const char* buffer, int length);
 int Available(socket_t s);
 std::uint16_t LocalPort(socket_t s);
 
+// Set in Wait's ready when the wake-up ended the wait.
+inline constexpr int ReadyWoken = 8;
+
 // Waits for the conditions in mask (SelectRead, SelectWrite, SelectException)
-// on one socket. Returns the count of ready conditions, 0 on time-out, -1 on
-// error; ready receives the mask bits that are ready.
-int Wait(socket_t s, int mask, long seconds, long microseconds, int& ready);
+// on one socket, or for the wake-up handle wake (InvalidSocket: none) to
+// become readable. Returns the count of ready socket conditions (the wake-up
+// not counted), 0 on time-out or wake-up alone, -1 on error; ready receives
+// the mask bits that are ready, and ReadyWoken.
+int Wait(socket_t s, int mask, long seconds, long microseconds, int& ready, socket_t wake);
+
+// Sends all of buffer within timeoutMs unless woken; length or -1.
+int SendWithin(socket_t s, const char* buffer, int length, int timeoutMs, socket_t wake);
+
+// A wake-up: a pair of handles where a byte written to writeEnd makes
+// readEnd readable. False when none can be made.
+bool CreateWakeUp(socket_t& readEnd, socket_t& writeEnd);
+void SignalWakeUp(socket_t writeEnd);
+// Reads everything that is waiting on readEnd.
+void DrainWakeUp(socket_t readEnd);
+void CloseWakeUp(socket_t readEnd, socket_t writeEnd);
 
 } // namespace socket_platform

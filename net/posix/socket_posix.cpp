@@ -20,8 +20,9 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // poll() instead of select(): an fd_set cannot hold a descriptor of 1024 or
-// more, and writing one there corrupts memory.
-int PollRetrying(pollfd& pfd, Clock::time_point deadline, bool forever)
+// more, and writing one there corrupts memory. pfd[1] is the wake-up, when
+// count is 2.
+int PollRetrying(pollfd* pfd, nfds_t count, Clock::time_point deadline, bool forever)
 {
     for (;;) {
         int timeout = -1;
@@ -31,12 +32,26 @@ int PollRetrying(pollfd& pfd, Clock::time_point deadline, bool forever)
             // and a partly elapsed one is not cut to a zero-time poll.
             timeout = left <= 0 ? 0 : static_cast<int>((left + 999) / 1000);
         }
-        const int r = ::poll(&pfd, 1, timeout);
+        const int r = ::poll(pfd, count, timeout);
         if (r >= 0 || errno != EINTR)
             return r;
         if (!forever && Clock::now() >= deadline)
             return 0;
     }
+}
+
+// Fills pfd[1] with the wake-up; the count of descriptors to poll.
+nfds_t WithWakeUp(pollfd* pfd, socket_t wake)
+{
+    if (wake == InvalidSocket)
+        return 1;
+    pfd[1] = pollfd{static_cast<int>(wake), POLLIN, 0};
+    return 2;
+}
+
+bool Woken(const pollfd* pfd, nfds_t count)
+{
+    return count == 2 && (pfd[1].revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL));
 }
 
 sockaddr_in MakeAddress(std::uint32_t address, std::uint16_t port)
@@ -67,7 +82,11 @@ std::optional<std::vector<std::uint32_t>> ResolveIPv4(const std::string& host)
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* result = nullptr;
-    if (::getaddrinfo(host.c_str(), nullptr, &hints, &result) != 0)
+    // An empty host is this machine, as Winsock reads it; getaddrinfo gives
+    // the loopback address for no host name (without AI_PASSIVE).
+    const int failed = host.empty() ? ::getaddrinfo(nullptr, "0", &hints, &result)
+                                    : ::getaddrinfo(host.c_str(), nullptr, &hints, &result);
+    if (failed != 0)
         return std::nullopt;
     std::vector<std::uint32_t> addresses;
     for (const addrinfo* ai = result; ai; ai = ai->ai_next) {
@@ -92,7 +111,7 @@ socket_t CreateStreamSocket()
     return s < 0 ? InvalidSocket : s;
 }
 
-int Connect(socket_t s, std::uint32_t address, std::uint16_t port, int timeoutMs)
+int Connect(socket_t s, std::uint32_t address, std::uint16_t port, int timeoutMs, socket_t wake)
 {
     const int fd = static_cast<int>(s);
     const int flags = ::fcntl(fd, F_GETFL);
@@ -103,11 +122,15 @@ int Connect(socket_t s, std::uint32_t address, std::uint16_t port, int timeoutMs
     if (result != 0 && (errno == EINPROGRESS || errno == EINTR)) {
         // An interrupted connect goes on in the background; its outcome is
         // read from the socket once it is writable.
-        pollfd pfd{fd, POLLOUT, 0};
-        const int r = PollRetrying(pfd, Clock::now() + std::chrono::milliseconds(timeoutMs), false);
+        pollfd pfd[2] = {{fd, POLLOUT, 0}, {}};
+        const nfds_t count = WithWakeUp(pfd, wake);
+        const int r = PollRetrying(pfd, count, Clock::now() + std::chrono::milliseconds(timeoutMs), false);
         int error = 0;
         socklen_t len = sizeof error;
-        result = (r > 0 && ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &len) == 0 && error == 0) ? 0 : -1;
+        result = (r > 0 && pfd[0].revents != 0 && ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &len) == 0 &&
+                  error == 0)
+                     ? 0
+                     : -1;
     } else if (result != 0) {
         result = -1;
     }
@@ -188,36 +211,100 @@ std::uint16_t LocalPort(socket_t s)
     return ntohs(sa.sin_port);
 }
 
-int Wait(socket_t s, int mask, long seconds, long microseconds, int& ready)
+int Wait(socket_t s, int mask, long seconds, long microseconds, int& ready, socket_t wake)
 {
     ready = 0;
     if (s < 0 || seconds < 0 || microseconds < 0)
         return -1;
-    pollfd pfd{static_cast<int>(s), 0, 0};
+    pollfd pfd[2] = {{static_cast<int>(s), 0, 0}, {}};
     if (mask & SelectRead)
-        pfd.events |= POLLIN;
+        pfd[0].events |= POLLIN;
     if (mask & SelectWrite)
-        pfd.events |= POLLOUT;
+        pfd[0].events |= POLLOUT;
     if (mask & SelectException)
-        pfd.events |= POLLPRI;
+        pfd[0].events |= POLLPRI;
+    const nfds_t count = WithWakeUp(pfd, wake);
     const auto deadline = Clock::now() + std::chrono::seconds(seconds) + std::chrono::microseconds(microseconds);
-    const int r = PollRetrying(pfd, deadline, false);
-    if (r < 0 || (pfd.revents & POLLNVAL))
+    const int r = PollRetrying(pfd, count, deadline, false);
+    if (r < 0 || (pfd[0].revents & POLLNVAL))
         return -1;
+    if (Woken(pfd, count))
+        ready |= ReadyWoken;
     if (r == 0)
         return 0;
     // select() reports a closed or failed connection as readable (the next
     // receive then tells which); poll() reports it as POLLHUP or POLLERR.
-    if ((mask & SelectRead) && (pfd.revents & (POLLIN | POLLHUP | POLLERR)))
+    const short revents = pfd[0].revents;
+    if ((mask & SelectRead) && (revents & (POLLIN | POLLHUP | POLLERR)))
         ready |= SelectRead;
-    if ((mask & SelectWrite) && (pfd.revents & (POLLOUT | POLLERR)))
+    if ((mask & SelectWrite) && (revents & (POLLOUT | POLLERR)))
         ready |= SelectWrite;
-    if ((mask & SelectException) && (pfd.revents & POLLPRI))
+    if ((mask & SelectException) && (revents & POLLPRI))
         ready |= SelectException;
-    int count = 0;
+    int readyCount = 0;
     for (const int bit : {SelectRead, SelectWrite, SelectException})
-        count += (ready & bit) ? 1 : 0;
-    return count;
+        readyCount += (ready & bit) ? 1 : 0;
+    return readyCount;
+}
+
+int SendWithin(socket_t s, const char* buffer, int length, int timeoutMs, socket_t wake)
+{
+    const int fd = static_cast<int>(s);
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    int sent = 0;
+    while (sent < length) {
+        // Never blocks: a peer that stops reading is waited for below, where
+        // the time-out and the wake-up can end the wait.
+        const ssize_t n = ::send(fd, buffer + sent, static_cast<std::size_t>(length - sent), MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n > 0) {
+            sent += static_cast<int>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK))
+            return -1;
+        pollfd pfd[2] = {{fd, POLLOUT, 0}, {}};
+        const nfds_t count = WithWakeUp(pfd, wake);
+        const int r = PollRetrying(pfd, count, deadline, false);
+        if (r <= 0 || Woken(pfd, count))
+            return -1;
+    }
+    return length;
+}
+
+bool CreateWakeUp(socket_t& readEnd, socket_t& writeEnd)
+{
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0)
+        return false;
+    readEnd = fds[0];
+    writeEnd = fds[1];
+    return true;
+}
+
+void SignalWakeUp(socket_t writeEnd)
+{
+    const char byte = 1;
+    while (::write(static_cast<int>(writeEnd), &byte, 1) < 0 && errno == EINTR) {
+    }
+}
+
+void DrainWakeUp(socket_t readEnd)
+{
+    char buffer[64];
+    for (;;) {
+        const ssize_t n = ::read(static_cast<int>(readEnd), buffer, sizeof buffer);
+        if (n > 0 || (n < 0 && errno == EINTR))
+            continue;
+        return;
+    }
+}
+
+void CloseWakeUp(socket_t readEnd, socket_t writeEnd)
+{
+    ::close(static_cast<int>(readEnd));
+    ::close(static_cast<int>(writeEnd));
 }
 
 } // namespace socket_platform

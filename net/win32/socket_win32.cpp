@@ -45,6 +45,49 @@ bool SetBlocking(SOCKET s, bool blocking)
     return ::ioctlsocket(s, FIONBIO, &nonBlocking) == 0;
 }
 
+// The wake-up is the read end of a loopback connection; it joins a wait as
+// one more socket of the read set. An fd_set here is a list of handles, not
+// a bit map, so a few sockets always fit.
+struct WaitSets {
+    fd_set read, write, except;
+    bool useRead = false, useWrite = false, useExcept = false;
+
+    WaitSets()
+    {
+        FD_ZERO(&read);
+        FD_ZERO(&write);
+        FD_ZERO(&except);
+    }
+    void Add(fd_set& set, bool& used, SOCKET s)
+    {
+        FD_SET(s, &set);
+        used = true;
+    }
+    void AddWakeUp(socket_t wake)
+    {
+        if (wake != InvalidSocket)
+            Add(read, useRead, ToSocket(wake));
+    }
+    bool Woken(socket_t wake) { return wake != InvalidSocket && FD_ISSET(ToSocket(wake), &read); }
+    // select() with a time-out in microseconds (negative counts as 0).
+    int Select(long long timeoutUs)
+    {
+        if (timeoutUs < 0)
+            timeoutUs = 0;
+        timeval tv;
+        tv.tv_sec = static_cast<long>(timeoutUs / 1000000);
+        tv.tv_usec = static_cast<long>(timeoutUs % 1000000);
+        // The first argument is ignored by Winsock.
+        return ::select(0, useRead ? &read : nullptr, useWrite ? &write : nullptr, useExcept ? &except : nullptr, &tv);
+    }
+};
+
+long long MicrosecondsLeft(DWORD start, int timeoutMs)
+{
+    const DWORD elapsed = ::GetTickCount() - start;
+    return (static_cast<long long>(timeoutMs) - static_cast<long long>(elapsed)) * 1000;
+}
+
 } // namespace
 
 void Startup()
@@ -61,7 +104,7 @@ void Cleanup()
 std::optional<std::vector<std::uint32_t>> ResolveIPv4(const std::string& host)
 {
     // Winsock keeps the result per thread, and the caller holds the "hostent"
-    // lock besides.
+    // lock besides. An empty name is this machine.
     const hostent* he = ::gethostbyname(host.c_str());
     if (!he || he->h_addrtype != AF_INET || he->h_length != 4 || !he->h_addr_list)
         return std::nullopt;
@@ -83,7 +126,7 @@ socket_t CreateStreamSocket()
     return FromSocket(s);
 }
 
-int Connect(socket_t s, std::uint32_t address, std::uint16_t port, int timeoutMs)
+int Connect(socket_t s, std::uint32_t address, std::uint16_t port, int timeoutMs, socket_t wake)
 {
     const SOCKET sock = ToSocket(s);
     if (!SetBlocking(sock, false))
@@ -93,21 +136,14 @@ int Connect(socket_t s, std::uint32_t address, std::uint16_t port, int timeoutMs
     if (result != 0 && ::WSAGetLastError() == WSAEWOULDBLOCK) {
         // Writable means connected, exception means refused or failed; either
         // way SO_ERROR has the last word.
-        fd_set writable;
-        fd_set failed;
-        FD_ZERO(&writable);
-        FD_ZERO(&failed);
-        FD_SET(sock, &writable);
-        FD_SET(sock, &failed);
-        if (timeoutMs < 0)
-            timeoutMs = 0;
-        timeval tv;
-        tv.tv_sec = timeoutMs / 1000;
-        tv.tv_usec = (timeoutMs % 1000) * 1000;
-        const int r = ::select(0, nullptr, &writable, &failed, &tv);
+        WaitSets sets;
+        sets.Add(sets.write, sets.useWrite, sock);
+        sets.Add(sets.except, sets.useExcept, sock);
+        sets.AddWakeUp(wake);
+        const int r = sets.Select(static_cast<long long>(timeoutMs) * 1000);
         int error = 0;
         int len = sizeof error;
-        result = (r > 0 && FD_ISSET(sock, &writable) &&
+        result = (r > 0 && FD_ISSET(sock, &sets.write) &&
                   ::getsockopt(sock, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &len) == 0 && error == 0)
                      ? 0
                      : -1;
@@ -179,35 +215,128 @@ std::uint16_t LocalPort(socket_t s)
     return ntohs(sa.sin_port);
 }
 
-int Wait(socket_t s, int mask, long seconds, long microseconds, int& ready)
+int Wait(socket_t s, int mask, long seconds, long microseconds, int& ready, socket_t wake)
 {
     ready = 0;
     if (s == InvalidSocket || seconds < 0 || microseconds < 0)
         return -1;
     const SOCKET sock = ToSocket(s);
-    // An fd_set here is a list of handles, not a bit map: one socket always fits.
-    fd_set sets[3];
-    const int bits[3] = {SelectRead, SelectWrite, SelectException};
-    fd_set* pointers[3] = {nullptr, nullptr, nullptr};
-    for (int i = 0; i < 3; ++i) {
-        if (mask & bits[i]) {
-            FD_ZERO(&sets[i]);
-            FD_SET(sock, &sets[i]);
-            pointers[i] = &sets[i];
-        }
-    }
-    timeval tv;
-    tv.tv_sec = seconds + microseconds / 1000000;
-    tv.tv_usec = microseconds % 1000000;
-    // The first argument is ignored by Winsock.
-    const int r = ::select(0, pointers[0], pointers[1], pointers[2], &tv);
+    WaitSets sets;
+    if (mask & SelectRead)
+        sets.Add(sets.read, sets.useRead, sock);
+    if (mask & SelectWrite)
+        sets.Add(sets.write, sets.useWrite, sock);
+    if (mask & SelectException)
+        sets.Add(sets.except, sets.useExcept, sock);
+    sets.AddWakeUp(wake);
+    const int r = sets.Select(static_cast<long long>(seconds) * 1000000 + microseconds);
     if (r == SOCKET_ERROR)
         return -1;
-    for (int i = 0; i < 3; ++i) {
-        if (pointers[i] && FD_ISSET(sock, pointers[i]))
-            ready |= bits[i];
+    if (sets.Woken(wake))
+        ready |= ReadyWoken;
+    int count = 0;
+    if ((mask & SelectRead) && FD_ISSET(sock, &sets.read)) {
+        ready |= SelectRead;
+        ++count;
     }
-    return r;
+    if ((mask & SelectWrite) && FD_ISSET(sock, &sets.write)) {
+        ready |= SelectWrite;
+        ++count;
+    }
+    if ((mask & SelectException) && FD_ISSET(sock, &sets.except)) {
+        ready |= SelectException;
+        ++count;
+    }
+    return count;
+}
+
+int SendWithin(socket_t s, const char* buffer, int length, int timeoutMs, socket_t wake)
+{
+    const SOCKET sock = ToSocket(s);
+    // Non-blocking for this send only: a peer that stops reading is waited
+    // for below, where the time-out and the wake-up can end the wait.
+    if (!SetBlocking(sock, false))
+        return -1;
+    const DWORD start = ::GetTickCount();
+    int sent = 0;
+    while (sent < length) {
+        const int n = ::send(sock, buffer + sent, length - sent, 0);
+        if (n > 0) {
+            sent += n;
+            continue;
+        }
+        if (n == 0 || ::WSAGetLastError() != WSAEWOULDBLOCK)
+            break;
+        WaitSets sets;
+        sets.Add(sets.write, sets.useWrite, sock);
+        sets.AddWakeUp(wake);
+        const int r = sets.Select(MicrosecondsLeft(start, timeoutMs));
+        if (r <= 0 || sets.Woken(wake) || !FD_ISSET(sock, &sets.write))
+            break;
+    }
+    SetBlocking(sock, true);
+    return sent == length ? length : -1;
+}
+
+bool CreateWakeUp(socket_t& readEnd, socket_t& writeEnd)
+{
+    // A loopback connection: select() waits on sockets only. The listener
+    // lives for the connect alone, and the accepted peer must be the socket
+    // just connected, not another program that got in first.
+    const SOCKET listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (listener == INVALID_SOCKET)
+        return false;
+    sockaddr_in sa = MakeAddress(htonl(INADDR_LOOPBACK), 0);
+    int len = sizeof sa;
+    SOCKET writer = INVALID_SOCKET;
+    SOCKET reader = INVALID_SOCKET;
+    if (::bind(listener, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == 0 &&
+        ::getsockname(listener, reinterpret_cast<sockaddr*>(&sa), &len) == 0 && ::listen(listener, 1) == 0) {
+        writer = ::socket(AF_INET, SOCK_STREAM, 0);
+        if (writer != INVALID_SOCKET && ::connect(writer, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == 0) {
+            sockaddr_in mine{}, peer{};
+            int mineLen = sizeof mine, peerLen = sizeof peer;
+            reader = ::accept(listener, reinterpret_cast<sockaddr*>(&peer), &peerLen);
+            if (reader != INVALID_SOCKET &&
+                (::getsockname(writer, reinterpret_cast<sockaddr*>(&mine), &mineLen) != 0 ||
+                 mine.sin_port != peer.sin_port || mine.sin_addr.s_addr != peer.sin_addr.s_addr)) {
+                ::closesocket(reader);
+                reader = INVALID_SOCKET;
+            }
+        }
+    }
+    ::closesocket(listener);
+    if (reader == INVALID_SOCKET) {
+        if (writer != INVALID_SOCKET)
+            ::closesocket(writer);
+        return false;
+    }
+    MakeNotInheritable(reader);
+    MakeNotInheritable(writer);
+    u_long nonBlocking = 1;
+    ::ioctlsocket(reader, FIONBIO, &nonBlocking);
+    readEnd = FromSocket(reader);
+    writeEnd = FromSocket(writer);
+    return true;
+}
+
+void SignalWakeUp(socket_t writeEnd)
+{
+    const char byte = 1;
+    ::send(ToSocket(writeEnd), &byte, 1, 0);
+}
+
+void DrainWakeUp(socket_t readEnd)
+{
+    char buffer[64];
+    while (::recv(ToSocket(readEnd), buffer, sizeof buffer, 0) > 0) {
+    }
+}
+
+void CloseWakeUp(socket_t readEnd, socket_t writeEnd)
+{
+    ::closesocket(ToSocket(readEnd));
+    ::closesocket(ToSocket(writeEnd));
 }
 
 } // namespace socket_platform
