@@ -1,8 +1,10 @@
 // vernwick-standin: takes EpgDataCap_Bon's place on its remote-control port
 // so that the client, the patch server and the channel scan can be run
 // against a known tuner tree, with faults switched on at will (--help).
+#include <chrono>
 #include <cstdio>
 #include <string>
+#include <thread>
 
 #include "common/file_io.h"
 #include "net/socket.h"
@@ -74,6 +76,9 @@ int main(int argc, char** argv)
     }
 
     InstallStopHandlers();
+    // A slow start: busy (not listening) for a while.
+    for (int waited = 0; waited < options.listenDelayMs && !StopRequested(); waited += 10)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     SocketStartup();
     const socket_t listener = ListenOn(options.host, static_cast<std::uint16_t>(options.port));
     if (listener == InvalidSocket) {

@@ -23,12 +23,21 @@ const char StandInHelp[] =
     "  --log FILE         write \"#open\", each request and \"#close\" to FILE, one line\n"
     "                     each, flushed before the reply; TAB, CR, LF, backslash and\n"
     "                     bytes outside printable ASCII appear as \\t \\r \\n \\\\ \\xHH,\n"
-    "                     and a request's leading # as \\x23\n"
+    "                     and a request's leading # as \\x23; \"#overlap\" before a\n"
+    "                     request that came while another connection's request\n"
+    "                     was still being answered\n"
     "\n"
     "Faults (CMD is a command name such as GetChList or SetCh):\n"
     "  --delay MS         wait MS before every reply\n"
     "  --delay CMD=MS     wait MS before the replies to CMD (overrides --delay MS)\n"
     "  --split GAP_MS     send list and text replies in two pieces, GAP_MS apart\n"
+    "  --split-on CMD     with --split, split the replies to CMD only (repeatable)\n"
+    "  --urgent-on CMD    send an out-of-band byte before the reply to CMD\n"
+    "  --flood-on CMD     answer CMD with bytes that never end, as fast as they\n"
+    "                     are taken\n"
+    "  --trickle-on CMD   answer CMD with bytes that never end, one every 100 us\n"
+    "                     (never quiet for 1 ms)\n"
+    "  --listen-delay MS  wait MS before listening (a slow start)\n"
     "  --close            close the connection instead of replying\n"
     "  --close-on CMD     the same, for CMD only (repeatable)\n"
     "  --silent           never reply, keep the connection open\n"
@@ -37,6 +46,9 @@ const char StandInHelp[] =
     "  --current-unknown  lists give -1 as the current number\n"
     "  --exit-after N     answer N requests, then end the process (exit code 3)\n"
     "                     as soon as the next one arrives, without replying\n"
+    "  --exit-on CMD      end the process (exit code 3) when CMD arrives\n"
+    "  --fault-at N       apply the other faults to the Nth request only (counting\n"
+    "                     every request from 1, over all connections)\n"
     "  --help             this text\n"
     "\n"
     "Tree file: one entry per line, KEYWORD<TAB>NAME<TAB>NUMBER, where KEYWORD is\n"
@@ -93,7 +105,8 @@ bool ParseOptions(int argc, char** argv, StandInOptions& options, std::string& e
         }
         static const std::set<std::string> WithValue{
             "--host", "--port", "--port-file", "--log", "--tree", "--select", "--delay",
-            "--split", "--close-on", "--silent-on", "--set-status", "--exit-after"};
+            "--split", "--close-on", "--silent-on", "--set-status", "--exit-after", "--split-on", "--exit-on",
+            "--urgent-on", "--flood-on", "--trickle-on", "--listen-delay", "--fault-at"};
         if (!WithValue.count(arg)) {
             error = "unknown argument " + arg;
             return false;
@@ -153,13 +166,32 @@ bool ParseOptions(int argc, char** argv, StandInOptions& options, std::string& e
                 error = bad;
                 return false;
             }
-        } else if (arg == "--close-on" || arg == "--silent-on") {
+        } else if (arg == "--fault-at") {
+            int n = 0;
+            if (!ReadCount(value, n) || n < 1) {
+                error = bad;
+                return false;
+            }
+            options.faultAt = n;
+        } else if (arg == "--listen-delay") {
+            if (!ReadCount(value, options.listenDelayMs)) {
+                error = bad;
+                return false;
+            }
+        } else if (arg.ends_with("-on")) {
             const auto command = CommandNamed(value);
             if (!command) {
                 error = bad;
                 return false;
             }
-            (arg == "--close-on" ? options.closeOn : options.silentOn).insert(*command);
+            std::set<Command>& set = arg == "--close-on"    ? options.closeOn
+                                     : arg == "--silent-on" ? options.silentOn
+                                     : arg == "--split-on"  ? options.splitOn
+                                     : arg == "--exit-on"   ? options.exitOn
+                                     : arg == "--urgent-on" ? options.urgentOn
+                                     : arg == "--flood-on"  ? options.floodOn
+                                                            : options.trickleOn;
+            set.insert(*command);
         } else if (arg == "--set-status") {
             const auto status = ReadIntegerText(value);
             if (!status) {

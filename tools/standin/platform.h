@@ -10,5 +10,12 @@
 void InstallStopHandlers();
 bool StopRequested();
 
+// Sends each piece as it is given, without waiting to gather more: the
+// timing of pieces is what the fault switches are about.
+void SendWithoutDelay(socket_t s);
+
+// Sends one byte out of band (urgent data); 1 when sent.
+int SendUrgentByte(socket_t s);
+
 // Binds s to address:port (address in network order) and listens. 0 or -1.
 int BindAndListenAt(socket_t s, std::uint32_t address, std::uint16_t port, int backlog);

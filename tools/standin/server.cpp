@@ -89,6 +89,7 @@ void StandInServer::Serve(socket_t s, Connection& connection)
 {
     {
         CSocketBase socket(s, true);
+        SendWithoutDelay(s);
         FLog.Write("#open");
         for (;;) {
             if (FStopping || StopRequested())
@@ -134,6 +135,21 @@ bool StandInServer::HandleOne(CSocketBase& socket)
     // "#" starts the log's own lines; a request cannot pass for one.
     if (!line.empty() && line.front() == '#')
         line.replace(0, 1, "\\x23");
+    // Counted until just before its reply goes: a client waits for the reply
+    // before it asks again, so a request arriving meanwhile overlaps.
+    struct InFlight {
+        std::atomic<int>& count;
+        bool done = false;
+        void End()
+        {
+            if (!done)
+                --count;
+            done = true;
+        }
+        ~InFlight() { End(); }
+    } inFlight{FInFlight};
+    if (FInFlight.fetch_add(1) > 0)
+        FLog.Write("#overlap");
     FLog.Write(line);
 
     const long long count = ++FRequestCount;
@@ -146,25 +162,59 @@ bool StandInServer::HandleOne(CSocketBase& socket)
     if (!request)
         return false;
     const Command command = request->command;
-    if (FOptions.closeAll || FOptions.closeOn.count(command))
+    if (FOptions.exitOn.count(command))
+        std::_Exit(CrashExitCode);
+    const bool faulty = FOptions.faultAt < 0 || count == FOptions.faultAt;
+    const auto in = [&](const std::set<Command>& set) { return faulty && set.count(command) != 0; };
+    if ((faulty && FOptions.closeAll) || in(FOptions.closeOn))
         return false;
-    if (FOptions.silentAll || FOptions.silentOn.count(command))
+    if ((faulty && FOptions.silentAll) || in(FOptions.silentOn))
         return true;
+    if (in(FOptions.urgentOn) && SendUrgentByte(socket.Socket()) != 1)
+        return false;
 
     const auto delay = FOptions.delayByCommand.find(command);
-    const int delayMs = delay != FOptions.delayByCommand.end() ? delay->second : FOptions.delayMs;
+    const int delayMs = !faulty ? 0 : delay != FOptions.delayByCommand.end() ? delay->second : FOptions.delayMs;
     if (delayMs > 0 && !Pause(delayMs))
         return false;
+    inFlight.End();
+    if (in(FOptions.floodOn) || in(FOptions.trickleOn))
+        return SendEndless(socket, in(FOptions.trickleOn));
     // Carried out after the delay: a slow EpgDataCap_Bon is busy with the
     // request and answers once it is done.
     const std::string reply = FTuner.Answer(*request);
-    return SendReply(socket, reply, ReplyKindOf(command));
+    return SendReply(socket, reply, faulty ? command : std::optional<Command>());
 }
 
-bool StandInServer::SendReply(CSocketBase& socket, const std::string& reply, ReplyKind kind)
+bool StandInServer::SendEndless(CSocketBase& socket, bool trickle)
+{
+    // Not a list: whatever part of it a client takes for a reply fails. A
+    // flood starts with more than a reply may hold, so that the client has
+    // that much waiting whatever the timing.
+    const std::string chunk(trickle ? 1 : MaxReplyBytes + 1024, 'x');
+    while (!FStopping && !StopRequested()) {
+        if (socket.Select(SelectWrite, 0, PollMicroseconds) < 0)
+            return false;
+        if (!socket.IsWritable())
+            continue;
+        if (socket.Send(chunk.data(), static_cast<int>(chunk.size())) <= 0)
+            return false;
+        if (trickle) {
+            // Busy-waited: a sleep may oversleep past the 1 ms quiet period.
+            const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(100);
+            while (std::chrono::steady_clock::now() < until) {
+            }
+        }
+    }
+    return false;
+}
+
+bool StandInServer::SendReply(CSocketBase& socket, const std::string& reply, std::optional<Command> faulty)
 {
     const int length = static_cast<int>(reply.size());
-    if (FOptions.splitGapMs >= 0 && kind != ReplyKind::Status && length >= 2) {
+    const bool split = faulty && FOptions.splitGapMs >= 0 && ReplyKindOf(*faulty) != ReplyKind::Status &&
+                       (FOptions.splitOn.empty() || FOptions.splitOn.count(*faulty));
+    if (split && length >= 2) {
         const int first = length / 2;
         if (socket.Send(reply.data(), first) != first)
             return false;

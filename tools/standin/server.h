@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -47,7 +48,10 @@ private:
     void Serve(socket_t socket, Connection& connection);
     // false when the connection is to end.
     bool HandleOne(CSocketBase& socket);
-    bool SendReply(CSocketBase& socket, const std::string& reply, ReplyKind kind);
+    // faulty: the command, when the fault switches apply to this reply.
+    bool SendReply(CSocketBase& socket, const std::string& reply, std::optional<Command> faulty);
+    // Sends bytes that never end, until the peer goes or a stop; false.
+    bool SendEndless(CSocketBase& socket, bool trickle);
     // Sleeps ms in short steps; false when a stop came first.
     bool Pause(int ms);
     void ReapFinished(bool all);
@@ -57,5 +61,7 @@ private:
     RequestLog& FLog;
     std::atomic<bool> FStopping{false};
     std::atomic<long long> FRequestCount{0};
+    // Requests received and not yet answered, over every connection.
+    std::atomic<int> FInFlight{0};
     std::vector<std::unique_ptr<Connection>> FConnections;
 };

@@ -1,5 +1,6 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 
 #include <csignal>
@@ -53,4 +54,16 @@ int BindAndListenAt(socket_t s, std::uint32_t address, std::uint16_t port, int b
     if (::bind(fd, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0)
         return -1;
     return ::listen(fd, backlog) == 0 ? 0 : -1;
+}
+
+int SendUrgentByte(socket_t s)
+{
+    const char byte = '!';
+    return static_cast<int>(::send(static_cast<int>(s), &byte, 1, MSG_OOB | MSG_NOSIGNAL));
+}
+
+void SendWithoutDelay(socket_t s)
+{
+    int on = 1;
+    ::setsockopt(static_cast<int>(s), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
 }

@@ -47,3 +47,15 @@ int BindAndListenAt(socket_t s, std::uint32_t address, std::uint16_t port, int b
         return -1;
     return ::listen(socket, backlog) == 0 ? 0 : -1;
 }
+
+int SendUrgentByte(socket_t s)
+{
+    const char byte = '!';
+    return ::send(static_cast<SOCKET>(s), &byte, 1, MSG_OOB);
+}
+
+void SendWithoutDelay(socket_t s)
+{
+    BOOL on = TRUE;
+    ::setsockopt(static_cast<SOCKET>(s), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
+}
