@@ -17,7 +17,7 @@ namespace {
 
 bool LinkLost(const CNetRemocon& remocon)
 {
-    return remocon.PeerClosed() || remocon.ReplyLost();
+    return remocon.PeerClosed() || remocon.OutOfStep();
 }
 
 // With multiTuner off, the BonDriver to walk is the one in use. A reply that

@@ -9,24 +9,73 @@ CNetRemocon::CNetRemocon(socket_t socket, bool owning)
 {
 }
 
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+long MicrosecondsUntil(Clock::time_point deadline)
+{
+    const auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now()).count();
+    return left > 0 ? static_cast<long>(left) : 0;
+}
+
+} // namespace
+
+bool CNetRemocon::DiscardWaiting()
+{
+    // EpgDataCap_Bon sends nothing unasked: bytes already waiting are the
+    // rest of a reply that was cut by a pause, and would be read as the
+    // answer to the request about to go.
+    bool found = false;
+    for (int round = 0; round < MaxReplyBytes / ReceiveLength; ++round) {
+        if (Select(SelectRead, 0, 0) <= 0 || !IsReadable())
+            break;
+        char buffer[RequestBufferSize];
+        const int n = Recv(buffer, ReceiveLength);
+        if (n <= 0)
+            break; // closed or failed: the exchange itself finds out
+        FDiscardedBytes += n;
+        found = true;
+    }
+    return found;
+}
+
 bool CNetRemocon::SendRequest(const std::string& text)
 {
-    if (FReplyLost)
+    if (FOutOfStep)
         return false;
+    if (DiscardWaiting()) {
+        FOutOfStep = true;
+        return false;
+    }
     return Send(text.data(), static_cast<int>(text.size())) == static_cast<int>(text.size());
+}
+
+bool CNetRemocon::AwaitReply(Clock::time_point deadline)
+{
+    // Readable data only: an out-of-band byte makes no reply, and a receive
+    // after it would wait for one without any bound.
+    const long us = MicrosecondsUntil(deadline);
+    const int ready = Select(SelectRead, us / 1000000, us % 1000000);
+    if (ready > 0 && IsReadable())
+        return true;
+    // No reply in time, or the wake-up: one may still come and would answer
+    // the next request.
+    if (ready == 0)
+        FOutOfStep = true;
+    return false;
 }
 
 CNetRemocon::Collected CNetRemocon::CollectReply(std::string& reply)
 {
     // The first piece may be a long time coming; the pieces after it belong
-    // to the same reply only while they follow within the quiet period.
-    const int first = Select(SelectRead | SelectException, FReplyTimeoutMs / 1000, (FReplyTimeoutMs % 1000) * 1000L);
-    if (first == 0) {
-        FReplyLost = true;
+    // to the same reply only while they follow within the quiet period. A
+    // reply that never goes quiet, or grows without end, fails once it
+    // outlasts the reply bound or MaxReplyBytes.
+    const auto deadline = Clock::now() + std::chrono::milliseconds(FReplyTimeoutMs);
+    if (!AwaitReply(deadline))
         return Collected::Failed;
-    }
-    if (first < 0)
-        return Collected::Failed;
+    int received = 0;
     for (;;) {
         char buffer[RequestBufferSize];
         std::memset(buffer, 0, sizeof buffer);
@@ -35,9 +84,20 @@ CNetRemocon::Collected CNetRemocon::CollectReply(std::string& reply)
             return Collected::Failed;
         if (n == 0)
             break;
+        received += n;
         reply.append(buffer, strnlen(buffer, static_cast<std::size_t>(n)));
-        if (Select(SelectRead | SelectException, 0, QuietPeriodMicroseconds) <= 0 || !IsReadable())
+        if (received > MaxReplyBytes || Clock::now() >= deadline) {
+            FOutOfStep = true;
+            return Collected::Failed;
+        }
+        if (Select(SelectRead, 0, QuietPeriodMicroseconds) <= 0 || !IsReadable()) {
+            if (IsWoken()) {
+                // Stopped before the quiet period told whether more is coming.
+                FOutOfStep = true;
+                return Collected::Failed;
+            }
             break;
+        }
     }
     return Collected::Text;
 }
@@ -56,10 +116,7 @@ int CNetRemocon::SendSetCommand(const std::string& name, std::int32_t number)
 {
     if (!SendRequest(FormatSetRequest(name, number)))
         return StatusFailed;
-    const int first = Select(SelectRead | SelectException, FReplyTimeoutMs / 1000, (FReplyTimeoutMs % 1000) * 1000L);
-    if (first == 0)
-        FReplyLost = true;
-    if (first <= 0)
+    if (!AwaitReply(Clock::now() + std::chrono::milliseconds(FReplyTimeoutMs)))
         return StatusFailed;
     char buffer[RequestBufferSize];
     const int n = Recv(buffer, ReceiveLength);

@@ -1,4 +1,5 @@
 #pragma once
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -29,20 +30,30 @@ public:
     virtual std::string GetNowPgInfo();
     virtual std::string GetNextPgInfo();
 
-    // How long an exchange waits for the first piece of its reply.
+    // How long an exchange waits for its whole reply.
     void SetReplyTimeout(int milliseconds) { FReplyTimeoutMs = milliseconds; }
 
-    // True once a reply did not come in time. A late reply would be read as
-    // the answer to the next request, so the link is out of step for good:
-    // further exchanges fail at once and the owner replaces the link.
-    bool ReplyLost() const { return FReplyLost; }
+    // True once a reply did not come whole in time, was too long, was cut
+    // short by the wake-up, or left bytes behind that arrived before the next
+    // request. The rest of a reply would be read as the answer to the next
+    // request, so the link is out of step for good: further exchanges fail
+    // at once and the owner replaces the link.
+    bool OutOfStep() const { return FOutOfStep; }
+    // Bytes found waiting before a request and thrown away.
+    long long DiscardedBytes() const { return FDiscardedBytes; }
 
 private:
     enum class Collected { Text, Failed };
     // Gathers the pieces of one reply until the connection is quiet.
     Collected CollectReply(std::string& reply);
+    // Waits for the first piece of a reply; false (out of step unless the
+    // wait failed) when none came by the deadline.
+    bool AwaitReply(std::chrono::steady_clock::time_point deadline);
+    // Throws away whatever is waiting; true when there was something.
+    bool DiscardWaiting();
     bool SendRequest(const std::string& text);
 
     int FReplyTimeoutMs = ReplyTimeoutMs;
-    bool FReplyLost = false;
+    bool FOutOfStep = false;
+    long long FDiscardedBytes = 0;
 };

@@ -23,11 +23,17 @@ inline constexpr int ReceiveLength = RequestBufferSize - 1;
 // A list or text reply ends when the connection has been quiet this long.
 inline constexpr long QuietPeriodMicroseconds = 1000;
 
-// How long the client waits for the first piece of a reply before it gives
-// the exchange up as failed. EpgDataCap_Bon answers a SetBon only after it has
-// opened the tuner driver, which can take several seconds; an upstream that
-// never answers must not hold the "Remocon" and "Tuner" locks forever.
+// How long the client waits for a whole reply before it gives the exchange
+// up as failed. EpgDataCap_Bon answers a SetBon only after it has opened the
+// tuner driver, which can take several seconds; an upstream that never
+// answers, or never stops answering, must not hold the "Remocon" and "Tuner"
+// locks forever. Connecting to it is bounded apart, by ConnectTimeoutMs
+// (10000 ms, net/socket.h).
 inline constexpr int ReplyTimeoutMs = 15000;
+
+// The most a reply may hold; a longer one fails the exchange. The longest
+// real reply, a service list, is a few kilobytes.
+inline constexpr int MaxReplyBytes = 64 * 1024;
 
 // The texts of the virtual tuner's own answers.
 inline constexpr const char* VirtualBonDriverName = "TVTest";
