@@ -24,9 +24,14 @@ bool CEpgDataCapBonManager::FindRunningProcess()
     return ProcessControl::AnyProcessNamed(FileNamePart(FExePath));
 }
 
+bool CEpgDataCapBonManager::HeldProcessRunning()
+{
+    return FLaunched && ProcessControl::IsRunning(*FProcessInfo);
+}
+
 bool CEpgDataCapBonManager::LaunchIfNotRunning()
 {
-    if (FindRunningProcess())
+    if (HeldProcessRunning() || FindRunningProcess())
         return false;
     // A copy started earlier that has ended since: give back its hold.
     Close(false);

@@ -23,8 +23,12 @@ public:
     // True when a process with the executable's file name runs.
     bool FindRunningProcess();
     // True only when this call started a new process, which has then
-    // finished starting up (or the application is quitting).
+    // finished starting up (or the application is quitting). A process held
+    // and still running counts as running whatever its name: a wrapper
+    // script or an interpreter runs under another name than the path's.
     bool LaunchIfNotRunning();
+    // True while the manager holds a process that has not ended.
+    bool HeldProcessRunning();
     // Lets go of the process this manager started; with endProcess, ends it
     // first, politely and by force after the quit time-out.
     void Close(bool endProcess);

@@ -41,6 +41,9 @@ bool AskToQuit(StartedProcess& process, const std::string& windowText);
 // Waits at most ms for the process to end.
 ProcessWait WaitForEnd(StartedProcess& process, int ms);
 
+// True while the process has not ended.
+bool IsRunning(StartedProcess& process);
+
 // Ends the process by force (nothing when it has ended already).
 void EndByForce(StartedProcess& process);
 

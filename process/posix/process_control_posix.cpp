@@ -192,6 +192,11 @@ ProcessWait WaitForEnd(StartedProcess& process, int ms)
     }
 }
 
+bool IsRunning(StartedProcess& process)
+{
+    return WaitForEnd(process, 0) == ProcessWait::TimedOut;
+}
+
 void EndByForce(StartedProcess& process)
 {
     if (process.reaped)

@@ -105,6 +105,11 @@ ProcessWait WaitForEnd(StartedProcess& process, int ms)
     return FromWaitResult(WaitForSingleObject(process.info.hProcess, static_cast<DWORD>(ms)));
 }
 
+bool IsRunning(StartedProcess& process)
+{
+    return WaitForSingleObject(process.info.hProcess, 0) == WAIT_TIMEOUT;
+}
+
 void EndByForce(StartedProcess& process)
 {
     if (TerminateProcess(process.info.hProcess, 0))
