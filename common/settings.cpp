@@ -57,6 +57,9 @@ Settings LoadSettings(const std::string& path)
     s.EpgDataCapBonExeParam = ReadText(path, "EpgDataCapBonExeParam", s.EpgDataCapBonExeParam);
     s.EpgDataCapBonWindowText = ReadText(path, "EpgDataCapBonWindowText", s.EpgDataCapBonWindowText);
     s.MultiTuner = ReadBool(path, "MultiTuner", s.MultiTuner);
+    const auto maxViewers = ReadIntegerText(ReadText(path, "MaxViewers", ""));
+    if (maxViewers && *maxViewers >= 1)
+        s.MaxViewers = *maxViewers;
     return s;
 }
 

@@ -13,6 +13,9 @@ struct Settings {
     std::string EpgDataCapBonExeParam = "/min";
     std::string EpgDataCapBonWindowText = "EpgDataCap_Bon";
     bool MultiTuner = true;
+    // Viewers served at once; further connections are closed at once. Read
+    // from the file only: the window's save keeps whatever the user wrote.
+    std::int32_t MaxViewers = 64;
 };
 
 inline constexpr const char* SettingsSection = "Parameter";
@@ -36,10 +39,12 @@ std::string SettingsPathFor(const std::string& exePath);
 // "Vernwick.ini" beside the running program, the file the window also uses.
 std::string DefaultSettingsPath();
 
-// Every key that is missing, empty (booleans) or not integer text (booleans)
-// takes its default; nothing is ever rejected.
+// Every key that is missing, empty (booleans) or not integer text (booleans
+// and MaxViewers, which also takes its default below 1) takes its default;
+// nothing is ever rejected.
 Settings LoadSettings(const std::string& path);
-// Writes all eight keys in their fixed order; throws SettingsWriteError.
+// Writes the eight keys the window edits, in their fixed order (MaxViewers
+// is left as the file has it); throws SettingsWriteError.
 void SaveSettings(const std::string& path, const Settings& settings);
 
 // The port texts as the server start reads them: integer text, or the

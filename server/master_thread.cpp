@@ -1,6 +1,6 @@
 #include <cassert>
 #include <chrono>
-#include <thread>
+#include <exception>
 
 #include "process/epgdatacapbon_manager.h"
 #include "remocon/patched_net_remocon.h"
@@ -41,6 +41,12 @@ TPatchedRemoconMasterThread::~TPatchedRemoconMasterThread()
     FEpgDataCapBon.reset();
 }
 
+void TPatchedRemoconMasterThread::StopRequested()
+{
+    FStopWake.Signal();
+    FMasterWake.Signal();
+}
+
 void TPatchedRemoconMasterThread::Notify(ServerEvent event, const std::string& detail) const
 {
     if (FObserver)
@@ -65,50 +71,38 @@ void TPatchedRemoconMasterThread::Execute()
         FSucceeded = false;
     } else {
         CSocketBase listener(listenSocket, true);
+        listener.SetWakeUp(&FMasterWake);
         FListeningPort = LocalPort(listenSocket);
         Notify(ServerEvent::Listening, std::to_string(FListeningPort));
         while (!Terminated()) {
+            CloseAfterLastViewer(evSlave, evRemocon, false);
             if (listener.Select(SelectRead | SelectException, PollSeconds, 0) == -1) {
                 FErrorMessage = CannotContinueText;
                 FSucceeded = false;
                 break;
+            }
+            if (listener.IsWoken()) {
+                // A stop, or the last viewer gone: the loop's head sees which.
+                FMasterWake.Reset();
+                continue;
             }
             if (listener.IsException()) {
                 FErrorMessage = ListeningErrorText;
                 FSucceeded = false;
                 break;
             }
-            if (!listener.IsReadable())
-                continue;
-            bool justLaunched = false;
-            if (FEpgDataCapBon) {
-                std::lock_guard<std::mutex> guard(FManagerMutex);
-                justLaunched = FEpgDataCapBon->LaunchIfNotRunning();
-            }
-            if (justLaunched)
-                Notify(ServerEvent::EpgDataCapBonLaunched);
-            const socket_t accepted = AcceptSocket(listenSocket);
-            if (accepted == InvalidSocket)
-                continue;
-            if (!EnsureRemocon(justLaunched, 3)) {
-                CloseSocket(accepted);
-                Notify(ServerEvent::ViewerRefused);
-                continue;
-            }
-            auto_lock lock(&evSlave);
-            auto* slave = new TPatchedRemoconSlaveThread(this, accepted, true, true);
-            FSlaves.insert(slave);
-            Notify(ServerEvent::ViewerConnected, std::to_string(FSlaves.size()));
-            slave->Resume();
+            if (listener.IsReadable())
+                AcceptViewer(listenSocket, evSlave);
         }
     }
 
+    // The re-selection, then EpgDataCap_Bon ended or let go, then the sessions.
     if (FEpgDataCapBon) {
         int status = StatusSuccess;
         {
             auto_lock lock(&evRemocon);
             if (FRemocon)
-                status = FRemocon->SetCh(FRemocon->CurrentChannel());
+                status = ReselectLastChannel();
         }
         CloseEpgDataCapBon(status == StatusSuccess);
     }
@@ -117,31 +111,101 @@ void TPatchedRemoconMasterThread::Execute()
         for (TPatchedRemoconSlaveThread* slave : FSlaves)
             slave->Terminate();
     }
+    FSessionsWake.Signal();
     for (;;) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        auto_lock lock(&evSlave);
-        if (FSlaves.empty())
-            break;
+        {
+            auto_lock lock(&evSlave);
+            if (FSlaves.empty())
+                break;
+        }
+        // The session that leaves last wakes this wait.
+        FMasterWake.WaitFor(100);
+        FMasterWake.Reset();
     }
+    CloseAfterLastViewer(evSlave, evRemocon, true);
     if (!MainThreadCalls::Quitting() && FOnFinished)
         Synchronize(FOnFinished);
 }
 
-bool TPatchedRemoconMasterThread::EnsureRemocon(bool justLaunched, int attempts)
+void TPatchedRemoconMasterThread::AcceptViewer(socket_t listenSocket, event_object& evSlave)
+{
+    std::size_t viewers = 0;
+    {
+        auto_lock lock(&evSlave);
+        viewers = FSlaves.size();
+    }
+    if (viewers >= FMaxViewers) {
+        CloseSocket(AcceptSocket(listenSocket));
+        Notify(ServerEvent::ViewerOverLimit, std::to_string(viewers));
+        return;
+    }
+    bool justLaunched = false;
+    if (FEpgDataCapBon)
+        justLaunched = FEpgDataCapBon->LaunchIfNotRunning();
+    if (justLaunched)
+        Notify(ServerEvent::EpgDataCapBonLaunched);
+    const socket_t accepted = AcceptSocket(listenSocket);
+    if (accepted == InvalidSocket) {
+        // Out of descriptors, say: the connection is still waiting, and
+        // trying again at once would spin.
+        FMasterWake.WaitFor(AcceptBackOffMs);
+        return;
+    }
+    if (!EnsureRemocon(justLaunched)) {
+        CloseSocket(accepted);
+        Notify(ServerEvent::ViewerRefused);
+        return;
+    }
+    if (!StartSession(accepted, evSlave))
+        Notify(ServerEvent::SessionNotStarted);
+}
+
+bool TPatchedRemoconMasterThread::StartSession(socket_t accepted, event_object& evSlave)
+{
+    auto_lock lock(&evSlave);
+    TPatchedRemoconSlaveThread* slave = nullptr;
+    try {
+        slave = new TPatchedRemoconSlaveThread(this, accepted, true, true);
+        FSlaves.insert(slave);
+        slave->Resume();
+    } catch (const std::exception&) {
+        // Out of threads or memory: this viewer only is turned away.
+        if (slave) {
+            FSlaves.erase(slave);
+            delete slave; // closes the connection
+        } else {
+            CloseSocket(accepted);
+        }
+        // The link made for it goes as after a last viewer.
+        if (FSlaves.empty()) {
+            FLastViewerGone = true;
+            FMasterWake.Signal();
+        }
+        return false;
+    }
+    Notify(ServerEvent::ViewerConnected, std::to_string(FSlaves.size()));
+    return true;
+}
+
+bool TPatchedRemoconMasterThread::EnsureRemocon(bool justLaunched)
 {
     event_object ev(FEvRemocon);
     auto_lock lock(&ev);
     if (FRemocon) {
-        // A reply that never came leaves the link out of step, and a reset
-        // connection (a failed read) is as dead as a closed one.
-        bool dead = FRemocon->PeerClosed() || FRemocon->ReplyLost();
+        // A reply that never came, or bytes that nobody asked for, leave the
+        // link out of step; a reset connection (a failed read) is as dead as
+        // a closed one.
+        bool dead = FRemocon->PeerClosed() || FRemocon->OutOfStep();
         if (!dead) {
             const int ready = FRemocon->Select(SelectRead | SelectException, 0, 0);
             if (ready == -1) {
                 dead = true;
             } else if (FRemocon->IsReadable()) {
+                // EpgDataCap_Bon sends nothing unasked: a readable link is
+                // closed, failed, or holds the rest of a cut reply.
                 char discarded;
-                dead = FRemocon->Recv(&discarded, 1) <= 0;
+                FRemocon->Recv(&discarded, 1);
+                dead = true;
             }
         }
         if (dead) {
@@ -150,56 +214,61 @@ bool TPatchedRemoconMasterThread::EnsureRemocon(bool justLaunched, int attempts)
             Notify(ServerEvent::UpstreamLost);
         }
     }
-    if (!FRemocon) {
-        for (int attempt = 0; attempt < attempts; ++attempt) {
-            const socket_t s = ConnectSocket(FRemoconAddr, static_cast<std::uint16_t>(FRemoconPort));
-            if (s == InvalidSocket) {
-                if (!justLaunched)
-                    return false;
-                continue;
-            }
+    if (FRemocon)
+        return true;
+    // EpgDataCap_Bon just launched may be slower to listen than to finish
+    // starting up: look for its port a while, unless it has ended already.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(LaunchPortWaitMs);
+    for (;;) {
+        const socket_t s = ConnectSocket(FRemoconAddr, static_cast<std::uint16_t>(FRemoconPort), &FStopWake);
+        if (s != InvalidSocket) {
             FRemocon = new CPatchedNetRemocon(FChannels, FBonAliases, s, FMultiTuner, true);
             FRemocon->SetReplyTimeout(FReplyTimeoutMs);
+            FRemocon->SetWakeUp(&FStopWake);
             FRemocon->SyncCurrentChannel();
             Notify(FEverConnected ? ServerEvent::UpstreamReconnected : ServerEvent::UpstreamConnected,
                    std::to_string(FRemocon->CurrentChannel()));
             FEverConnected = true;
-            break;
+            return true;
         }
-        if (!FRemocon)
+        if (!justLaunched || std::chrono::steady_clock::now() >= deadline || !FEpgDataCapBon ||
+            !FEpgDataCapBon->HeldProcessRunning())
+            return false;
+        if (FStopWake.WaitFor(LaunchPortStepMs))
             return false;
     }
-    return true;
 }
 
 void TPatchedRemoconMasterThread::RemoveSlave(TPatchedRemoconSlaveThread* slave)
 {
+    // Only the decision is made here, in one step with the erase: the master
+    // re-selects, drops the link and closes EpgDataCap_Bon before it accepts
+    // again, so that two sessions leaving together cannot both skip the
+    // re-selection, and a close cannot meet a newcomer's launch or link.
     event_object evSlave(FEvSlave);
-    event_object evRemocon(FEvRemocon);
-    // The set is read under its lock (it is a tree that others change), but
-    // the lock is given back before "Remocon" is taken: nothing may hold
-    // "Remocon" and then wait for "Slave".
-    bool onlyThisOne = false;
-    {
-        auto_lock lock(&evSlave);
-        onlyThisOne = FSlaves.size() == 1 && FSlaves.count(slave) == 1;
-    }
-    int status = StatusSuccess;
-    if (onlyThisOne) {
-        auto_lock lock(&evRemocon);
-        if (FRemocon)
-            status = FRemocon->SetCh(FRemocon->CurrentChannel());
-    }
     auto_lock lock(&evSlave);
     FSlaves.erase(slave);
     Notify(ServerEvent::ViewerDisconnected, std::to_string(FSlaves.size()));
-    if (!FSlaves.empty())
-        return;
+    if (FSlaves.empty()) {
+        FLastViewerGone = true;
+        FMasterWake.Signal();
+    }
+}
+
+void TPatchedRemoconMasterThread::CloseAfterLastViewer(event_object& evSlave, event_object& evRemocon, bool stopping)
+{
     {
-        // Kept apart from the accept path's EnsureRemocon, which uses the
-        // same link under "Remocon".
-        auto_lock remoconLock(&evRemocon);
+        auto_lock lock(&evSlave);
+        // Only the master adds sessions, so an empty set stays empty here.
+        if ((!FLastViewerGone && !stopping) || !FSlaves.empty())
+            return;
+        FLastViewerGone = false;
+    }
+    int status = StatusSuccess;
+    {
+        auto_lock lock(&evRemocon);
         if (FRemocon) {
+            status = ReselectLastChannel();
             delete FRemocon;
             FRemocon = nullptr;
             Notify(ServerEvent::UpstreamDropped);
@@ -209,9 +278,19 @@ void TPatchedRemoconMasterThread::RemoveSlave(TPatchedRemoconSlaveThread* slave)
         CloseEpgDataCapBon(status == StatusSuccess);
 }
 
+int TPatchedRemoconMasterThread::ReselectLastChannel()
+{
+    // The re-selection decides whether EpgDataCap_Bon is ended, so a stop
+    // must not cut it short; an exchange that the stop did cut has left the
+    // link out of step, and this one fails at once.
+    FRemocon->SetWakeUp(nullptr);
+    const int status = FRemocon->SetCh(FRemocon->CurrentChannel());
+    FRemocon->SetWakeUp(&FStopWake);
+    return status;
+}
+
 void TPatchedRemoconMasterThread::CloseEpgDataCapBon(bool endProcess)
 {
-    std::lock_guard<std::mutex> guard(FManagerMutex);
     const bool held = FEpgDataCapBon->Launched();
     FEpgDataCapBon->Close(endProcess);
     if (held)

@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <set>
 #include <string>
 
@@ -24,17 +23,31 @@ inline constexpr const char* CannotContinueText = "パッチサーバーの待�
 inline constexpr const char* ListeningErrorText = "パッチサーバーの待ち受け処理中にエラーが発生しました。";
 
 inline constexpr int ServerBacklog = 10;
-// How often every wait of the server wakes up to notice a stop request, a
-// dead link or a closed connection.
+// The longest any wait of the server lasts, so that a dead link or a closed
+// connection is noticed while idle. A stop request ends every wait at once.
 inline constexpr long PollSeconds = 3;
 // A viewer that sends nothing for this long is disconnected.
 inline constexpr std::uint32_t IdleLimitMs = 86400000u;
+// A reply that a viewer does not take within this long ends its session: a
+// viewer that never reads must not hold "Remocon" and every other viewer.
+inline constexpr int ViewerSendTimeoutMs = 5000;
+// Connections beyond this many viewers are closed at once (setting MaxViewers).
+inline constexpr int DefaultMaxViewers = 64;
+// After launching EpgDataCap_Bon, how long and how often to look for its port:
+// it may be slower to listen than to finish starting up.
+inline constexpr int LaunchPortWaitMs = 10000;
+inline constexpr int LaunchPortStepMs = 200;
+// How long the listening loop rests after a failed accept (for instance out
+// of descriptors), which would otherwise find the same connection waiting.
+inline constexpr int AcceptBackOffMs = 100;
 
 // What the server tells an observer (the command line's --verbose).
 enum class ServerEvent {
     Listening,
     ViewerConnected,
     ViewerRefused,    // accepted and closed: EpgDataCap_Bon unreachable
+    ViewerOverLimit,  // accepted and closed: MaxViewers reached
+    SessionNotStarted, // accepted and closed: no thread could be had for it
     ViewerDisconnected,
     UpstreamConnected,
     UpstreamReconnected,
@@ -56,13 +69,20 @@ public:
     ~TPatchedRemoconMasterThread() override;
 
     // True when FRemocon is a live link afterwards. Takes "Remocon" itself.
-    bool EnsureRemocon(bool justLaunched, int attempts);
+    // Right after a launch, looks for the port for up to LaunchPortWaitMs;
+    // otherwise makes a single attempt.
+    bool EnsureRemocon(bool justLaunched);
     // The last act of a slave's body.
     void RemoveSlave(TPatchedRemoconSlaveThread* slave);
 
     // Read only while holding the "Remocon" lock.
     CPatchedNetRemocon* FRemocon = nullptr;
     const event_object& RemoconEvent() const { return FEvRemocon; }
+    // Signalled when the server is to stop: ends an upstream exchange in
+    // flight and a reply's send to a viewer.
+    const CWakeUp& StopWake() const { return FStopWake; }
+    // Signalled when the sessions are to end: ends their waits.
+    const CWakeUp& SessionsWake() const { return FSessionsWake; }
 
     bool FSucceeded = true;
     std::string FErrorMessage;
@@ -74,6 +94,7 @@ public:
     void SetReplyTimeout(int milliseconds) { FReplyTimeoutMs = milliseconds; }
     void SetIdleLimit(std::uint32_t milliseconds) { FIdleLimitMs = milliseconds; }
     std::uint32_t IdleLimit() const { return FIdleLimitMs; }
+    void SetMaxViewers(int viewers) { FMaxViewers = viewers > 0 ? static_cast<std::size_t>(viewers) : 1; }
 
     // The number of live slaves (takes "Slave").
     std::size_t SlaveCount();
@@ -84,8 +105,21 @@ public:
 
 protected:
     void Execute() override;
+    void StopRequested() override;
 
 private:
+    // Serves one waiting connection: refused over the limit, else launch,
+    // accept, link, session.
+    void AcceptViewer(socket_t listenSocket, event_object& evSlave);
+    // Starts the session of an accepted connection; false (the connection
+    // closed) when no thread can be had for it.
+    bool StartSession(socket_t accepted, event_object& evSlave);
+    // After the last viewer: re-selects the last channel, drops the link and
+    // ends or lets go of EpgDataCap_Bon, when no session has come since (and
+    // while stopping, once every session has gone).
+    void CloseAfterLastViewer(event_object& evSlave, event_object& evRemocon, bool stopping);
+    // The last channel again, under "Remocon" (held by the caller).
+    int ReselectLastChannel();
     void CloseEpgDataCapBon(bool endProcess);
 
     int FServerPort;
@@ -96,16 +130,21 @@ private:
     bool FMultiTuner;
     std::unique_ptr<CEpgDataCapBonManager> FEpgDataCapBon;
     std::set<TPatchedRemoconSlaveThread*> FSlaves;
+    // Set under "Slave" by the session that leaves last; the master then
+    // closes, before it accepts again, so that a close never meets a launch.
+    bool FLastViewerGone = false;
     event_object FEvSlave;
     event_object FEvRemocon;
+    CWakeUp FStopWake;
+    // Wakes the listening loop: a stop, or the last viewer gone.
+    CWakeUp FMasterWake;
+    CWakeUp FSessionsWake;
 
-    // The manager is not safe for simultaneous use, and the accept path
-    // launches while the last slave may be closing it.
-    std::mutex FManagerMutex;
     std::function<void()> FOnFinished;
     ServerObserver FObserver;
     int FReplyTimeoutMs;
     std::uint32_t FIdleLimitMs = IdleLimitMs;
+    std::size_t FMaxViewers = DefaultMaxViewers;
     std::atomic<std::uint16_t> FListeningPort{0};
     bool FEverConnected = false;
 };

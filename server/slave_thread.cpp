@@ -47,14 +47,22 @@ void CPatchedRemoconServer::ServeConnection()
 {
     TPatchedRemoconMasterThread* master = FSlave->Master();
     EvRemocon = new event_object(master->RemoconEvent());
+    SetWakeUp(&master->SessionsWake());
     while (!FSlave->Terminated() && !FQuit) {
-        if (Select(SelectRead | SelectException, PollSeconds, 0) == -1)
+        // Not past the idle limit either, so that a short one is kept exactly.
+        long waitMs = PollSeconds * 1000;
+        const std::uint32_t idle = TickCount() - FLastTick;
+        if (idle < master->IdleLimit() && master->IdleLimit() - idle < static_cast<std::uint32_t>(waitMs))
+            waitMs = static_cast<long>(master->IdleLimit() - idle) + 1;
+        if (Select(SelectRead | SelectException, waitMs / 1000, (waitMs % 1000) * 1000) == -1)
             break;
+        if (IsWoken())
+            continue; // the stop sweep
         if (IsException())
             break;
         // Every turn, also after a quiet one, so a dead link is noticed
         // within one wait even when the viewer sends nothing.
-        if (!master->EnsureRemocon(false, 3))
+        if (!master->EnsureRemocon(false))
             break;
         if (IsReadable())
             DispatchCommand();
@@ -144,5 +152,9 @@ void CPatchedRemoconServer::DispatchCommand()
         FQuit = true;
         return;
     }
-    Send(reply.data(), static_cast<int>(reply.size()));
+    // A viewer that does not take its reply in time, or has gone, is ended;
+    // so is one still being sent to when the server stops.
+    const int length = static_cast<int>(reply.size());
+    if (SendWithin(reply.data(), length, ViewerSendTimeoutMs, &FSlave->Master()->StopWake()) != length)
+        FQuit = true;
 }

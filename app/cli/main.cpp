@@ -30,6 +30,7 @@ const char HelpText[] =
     "                      upstream connection, reconnection and loss, and per\n"
     "                      EpgDataCap_Bon launch and end\n"
     "  --reply-timeout MS  how long to wait for EpgDataCap_Bon's answer (default 15000)\n"
+    "  --idle-limit MS     disconnect a viewer silent for this long (default 86400000)\n"
     "  --port-file FILE    write the port number to FILE once listening (useful\n"
     "                      with ServerPort=0, which takes any free port)\n"
     "\n"

@@ -30,6 +30,8 @@ const char* EventText(ServerEvent event)
     case ServerEvent::Listening: return "listening on port";
     case ServerEvent::ViewerConnected: return "viewer connected, viewers now";
     case ServerEvent::ViewerRefused: return "viewer refused: EpgDataCap_Bon not reachable";
+    case ServerEvent::ViewerOverLimit: return "viewer refused: MaxViewers reached, viewers now";
+    case ServerEvent::SessionNotStarted: return "viewer refused: no thread for its session";
     case ServerEvent::ViewerDisconnected: return "viewer disconnected, viewers now";
     case ServerEvent::UpstreamConnected: return "connected to EpgDataCap_Bon, current channel";
     case ServerEvent::UpstreamReconnected: return "reconnected to EpgDataCap_Bon, current channel";
@@ -46,7 +48,7 @@ const char* EventText(ServerEvent event)
 
 int ServeCommand(const std::vector<std::string>& args)
 {
-    Options options(args, {"--ini", "--channels", "--reply-timeout", "--port-file"}, {"--verbose"});
+    Options options(args, {"--ini", "--channels", "--reply-timeout", "--idle-limit", "--port-file"}, {"--verbose"});
     if (!options.Parse() || !options.Positional().empty()) {
         PrintError(options.Error().empty() ? "serve takes no file arguments" : options.Error());
         return 2;
@@ -81,6 +83,15 @@ int ServeCommand(const std::vector<std::string>& args)
         }
         server->SetReplyTimeout(*ms);
     }
+    if (const auto limit = options.Value("--idle-limit")) {
+        const auto ms = ReadIntegerText(*limit);
+        if (!ms || *ms <= 0) {
+            PrintError("--idle-limit takes a positive number of milliseconds");
+            return 2;
+        }
+        server->SetIdleLimit(static_cast<std::uint32_t>(*ms));
+    }
+    server->SetMaxViewers(settings.MaxViewers);
     const bool verbose = options.Flag("--verbose");
     const std::string portFile = options.Value("--port-file").value_or("");
     auto printMutex = std::make_shared<std::mutex>();
