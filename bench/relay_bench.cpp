@@ -1,7 +1,10 @@
 // Measures the patch server ("vernwick-cli serve") against the stand-in
 // EpgDataCap_Bon reached directly, side by side in one run: latency of each
 // command kind, throughput with several viewers, resident memory with 64
-// viewers, and CPU time and wake-ups while idle.
+// viewers, CPU time and wake-ups while idle, and how long a stop takes, beside
+// the same stop of another build of vernwick-cli given with --baseline.
+//
+//   relay_bench [--baseline PATH] [--stop-rounds N] [--stop-only]
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -20,8 +23,14 @@
 #include "net/socket.h"
 #include "remocon/net_remocon.h"
 #include "remocon/patched_net_remocon.h"
+#include "process/child_process.h"
 #include "support/cli_server.h"
+#include "support/port_file.h"
+#include "support/server_fixture.h"
 #include "support/standin.h"
+#include "support/temp_dir.h"
+#include "support/tool_path.h"
+#include "support/viewer_client.h"
 
 namespace {
 
@@ -152,11 +161,126 @@ std::map<std::string, long> Wakeups(long pid)
     return result;
 }
 
+struct StopCase {
+    const char* name;
+    bool hanging;    // a viewer's request to EpgDataCap_Bon is waiting for its reply
+    bool autoLaunch; // EpgDataCap_Bon launched by the server, and ended at the stop
+};
+
+// From the stop request (SIGTERM) to the end of the server process, with 64
+// viewers connected; -1 when the run could not be set up.
+double StopMs(const std::string& program, const StopCase& c)
+{
+    StandIn standin;
+    LaunchableStandIn epg;
+    CliServer server;
+    if (!program.empty())
+        server.SetProgram(program);
+    if (c.autoLaunch) {
+        epg.Configure(server);
+    } else {
+        // EpgDataCap_Bon never answers SetService (the usual 15 s reply bound).
+        if (!standin.Start({"--silent-on", "SetService"}))
+            return -1;
+        ConfigureChannels(server, standin.Port());
+    }
+    if (!server.Start())
+        return -1;
+    std::vector<std::unique_ptr<ViewerClient>> viewers;
+    for (int i = 0; i < 64; ++i) {
+        viewers.push_back(std::make_unique<ViewerClient>());
+        if (!viewers.back()->Connect(server.Port()) || !viewers.back()->Ask("GetBonList", 15000, 2))
+            return -1;
+    }
+    if (c.hanging) {
+        viewers.front()->Send("SetService:1025");
+        if (!WaitFor([&] { return !standin.Requests().empty() && standin.Requests().back() == "SetService:1025"; },
+                     5000))
+            return -1;
+    }
+    const auto start = Clock::now();
+    if (!server.RequestStop() || !server.WaitForExit(60000))
+        return -1;
+    return Ms(Clock::now() - start);
+}
+
+// How long the stand-in itself takes to end when asked, with a link open:
+// the part of a stop with auto-launch that is EpgDataCap_Bon's own.
+double StandInCloseMs()
+{
+    TempDir dir;
+    ChildProcess child;
+    if (!child.Start(ToolPath("vernwick-standin"), {"--port", "0", "--port-file", dir.File("port")}))
+        return -1;
+    const auto port = WaitForPortFile(dir.File("port"), child, 10000);
+    ViewerClient link;
+    if (!port || !link.Connect(*port) || !link.Ask("GetBonList", 5000, 2))
+        return -1;
+    const auto start = Clock::now();
+    if (!child.RequestStop() || !child.Wait(10000))
+        return -1;
+    return Ms(Clock::now() - start);
+}
+
+void ReportStops(const std::string& baseline, int rounds)
+{
+    const StopCase cases[] = {
+        {"64 viewers", false, false},
+        {"64 viewers, a request hanging", true, false},
+        {"64 viewers, EpgDataCap_Bon launched", false, true},
+    };
+    std::printf("\nstop (SIGTERM to exit), %d rounds each, median and max\n", rounds);
+    for (const StopCase& c : cases) {
+        const auto measure = [&](const std::string& program) {
+            std::vector<double> times;
+            for (int i = 0; i < rounds; ++i)
+                times.push_back(StopMs(program, c));
+            std::sort(times.begin(), times.end());
+            return std::pair(times[times.size() / 2], times.back());
+        };
+        const auto now = measure("");
+        std::printf("%-38s now    %8.1f ms (max %8.1f)", c.name, now.first, now.second);
+        if (!baseline.empty()) {
+            const auto before = measure(baseline);
+            std::printf(" | before %8.1f ms (max %8.1f) | x%.3f", before.first, before.second,
+                        before.first > 0 ? now.first / before.first : 0.0);
+        }
+        std::printf("\n");
+        std::fflush(stdout);
+    }
+    std::vector<double> closes;
+    for (int i = 0; i < rounds; ++i)
+        closes.push_back(StandInCloseMs());
+    std::sort(closes.begin(), closes.end());
+    std::printf("%-38s        %8.1f ms (max %8.1f)\n", "the stand-in's own end when asked", closes[closes.size() / 2],
+                closes.back());
+}
+
 } // namespace
 
-int main()
+int main(int argc, char** argv)
 {
+    std::string baseline;
+    int stopRounds = 3;
+    bool stopOnly = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--baseline" && i + 1 < argc) {
+            baseline = argv[++i];
+        } else if (arg == "--stop-rounds" && i + 1 < argc) {
+            stopRounds = std::max(1, std::atoi(argv[++i]));
+        } else if (arg == "--stop-only") {
+            stopOnly = true;
+        } else {
+            std::fprintf(stderr, "usage: relay_bench [--baseline PATH] [--stop-rounds N] [--stop-only]\n");
+            return 2;
+        }
+    }
     SocketStartup();
+    if (stopOnly) {
+        ReportStops(baseline, stopRounds);
+        return 0;
+    }
     StandIn standin;
     if (!standin.Start()) {
         std::fprintf(stderr, "cannot start the stand-in\n");
@@ -225,5 +349,6 @@ int main()
     viewers.clear();
     relay.reset();
     direct.reset();
+    ReportStops(baseline, stopRounds);
     return 0;
 }

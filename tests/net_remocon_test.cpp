@@ -1,5 +1,6 @@
 #include <chrono>
 #include <gtest/gtest.h>
+#include <thread>
 
 #include "remocon/net_remocon.h"
 #include "remocon/patched_net_remocon.h"
@@ -11,28 +12,30 @@ using namespace std::chrono_literals;
 
 } // namespace
 
-TEST(NetRemoconExchange, ListReplyPiecesWithinTheQuietPeriodAreOneReply)
+TEST(NetRemoconExchange, PiecesWithinTheQuietPeriodAreOneReplyAndAPauseCutsIt)
 {
-    ScriptedPeer peer({{Bytes("0\t1\t0\tAlp"), Bytes("ha\t1\tBeta")}});
+    // Back to back, and longer than one receive: one reply of two entries.
+    const std::string longName(300, 'A');
+    ScriptedPeer peer({{Bytes("0\t1\t0\t" + longName), Bytes("\t1\tBeta")},
+                       {Bytes("0\t0\t1\tOne"), PauseMs(15), Bytes("\t2\tTwo")}});
     CNetRemocon client(ConnectLoopback(peer.Port()), true);
     NamedNumberList list;
     std::int32_t current = -5;
     EXPECT_EQ(client.GetBonList(list, &current), 0);
     EXPECT_EQ(current, 1);
-    EXPECT_EQ(list, (NamedNumberList{{"Alpha", 0}, {"Beta", 1}}));
-    EXPECT_EQ(peer.Requests(), std::vector<std::string>{"GetBonList"});
-}
+    EXPECT_EQ(list, (NamedNumberList{{longName, 0}, {"Beta", 1}}));
 
-TEST(NetRemoconExchange, AReplyThatPausesIsCutAndItsRestStartsTheNextReply)
-{
-    ScriptedPeer peer({{Bytes("0\t0\t1\tOne"), PauseMs(100), Bytes("\t2\tTwo")}, {}});
-    CNetRemocon client(ConnectLoopback(peer.Port()), true);
-    NamedNumberList list;
+    // 15 ms apart: the reply ends at the pause.
     EXPECT_EQ(client.GetChList(list, nullptr), 0);
     EXPECT_EQ(list, (NamedNumberList{{"One", 1}}));
-    std::this_thread::sleep_for(200ms);
-    // The remainder is already waiting; it is read as the reply to the next request.
-    EXPECT_EQ(client.GetNowPgInfo(), "\t2\tTwo");
+    std::this_thread::sleep_for(100ms);
+    // Its rest, waiting now, would answer the next request: it is thrown away,
+    // and the link is out of step, to be replaced, as after a time-out.
+    EXPECT_FALSE(client.OutOfStep());
+    EXPECT_EQ(client.GetNowPgInfo(), FailedText);
+    EXPECT_TRUE(client.OutOfStep());
+    EXPECT_EQ(client.DiscardedBytes(), 6);
+    EXPECT_EQ(peer.Requests(), (std::vector<std::string>{"GetBonList", "GetChList"}));
 }
 
 TEST(NetRemoconExchange, FailuresGiveMinusOneAndLeaveTheCallersValues)
@@ -85,7 +88,7 @@ TEST(NetRemoconExchange, AnUpstreamThatNeverAnswersFailsAfterTheReplyTimeout)
     const auto waited = std::chrono::steady_clock::now() - start;
     EXPECT_GE(waited, 290ms);
     EXPECT_LT(waited, 3s);
-    EXPECT_TRUE(client.ReplyLost());
+    EXPECT_TRUE(client.OutOfStep());
     // The link is out of step now: nothing more is sent on it.
     EXPECT_EQ(client.SetBon(0), StatusFailed);
     EXPECT_EQ(client.GetNowPgInfo(), FailedText);
@@ -99,5 +102,5 @@ TEST(NetRemoconExchange, AStatusExchangeTimesOutToo)
     CPatchedNetRemocon client({}, {}, ConnectLoopback(peer.Port()), true, true);
     client.SetReplyTimeout(200);
     EXPECT_EQ(client.SetService(5), StatusFailed);
-    EXPECT_TRUE(client.ReplyLost());
+    EXPECT_TRUE(client.OutOfStep());
 }

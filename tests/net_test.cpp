@@ -1,8 +1,10 @@
 #include <chrono>
 #include <gtest/gtest.h>
 #include <thread>
+#include <vector>
 
 #include "net/socket.h"
+#include "net/socket_platform.h"
 #include "support/free_port.h"
 #include "support/scripted_peer.h"
 
@@ -25,6 +27,35 @@ struct ConnectedPair {
         EXPECT_NE(server, InvalidSocket);
     }
     ~ConnectedPair() { CloseSocket(listener); }
+};
+
+// A listener whose backlog is full drops further connection requests, so
+// that a connect to it neither succeeds nor fails. Holds the connections
+// that filled it.
+struct FullListener {
+    socket_t listener = CreateListenSocket(0, 0);
+    std::vector<socket_t> queued;
+
+    FullListener()
+    {
+        const auto loopback = socket_platform::ResolveIPv4("127.0.0.1");
+        for (int i = 0; i < 8; ++i) {
+            const socket_t s = socket_platform::CreateStreamSocket();
+            if (socket_platform::Connect(s, loopback->front(), LocalPort(listener), 300, InvalidSocket) != 0) {
+                CloseSocket(s);
+                return;
+            }
+            queued.push_back(s);
+        }
+        ADD_FAILURE() << "the backlog never filled";
+    }
+    ~FullListener()
+    {
+        for (const socket_t s : queued)
+            CloseSocket(s);
+        CloseSocket(listener);
+    }
+    std::uint16_t Port() const { return LocalPort(listener); }
 };
 
 } // namespace
@@ -147,4 +178,74 @@ TEST(CSocketBase, ALongWaitReturnsOnTimeAndSelectReportsBadSockets)
     char byte;
     EXPECT_LT(none.Recv(&byte, 1), 0);
     EXPECT_LT(none.Send("x", 1), 0);
+}
+
+TEST(CWakeUp, EndsWaitsConnectsAndBoundedSendsAtOnce)
+{
+    ConnectedPair pair;
+    CSocketBase client(pair.client, true);
+    CSocketBase server(pair.server, true);
+    CWakeUp wake;
+    client.SetWakeUp(&wake);
+    std::thread signaller([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        wake.Signal();
+    });
+    auto start = Clock::now();
+    EXPECT_EQ(client.Select(SelectRead | SelectException, 10, 0), 0);
+    EXPECT_TRUE(client.IsWoken());
+    EXPECT_FALSE(client.IsReadable());
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
+    signaller.join();
+    // Signalled stays signalled until reset, and a wait with something to
+    // read still reports it.
+    EXPECT_TRUE(wake.WaitFor(0));
+    ASSERT_EQ(server.Send("x", 1), 1);
+    EXPECT_EQ(client.Select(SelectRead, 1, 0), 1);
+    EXPECT_TRUE(client.IsReadable() && client.IsWoken());
+    wake.Reset();
+    EXPECT_FALSE(wake.WaitFor(50));
+
+    // A peer that never reads: the bounded send gives up at its bound, or
+    // at once when woken.
+    const std::string block(1 << 20, 'b');
+    start = Clock::now();
+    int sent = 0;
+    for (int i = 0; i < 64 && sent >= 0; ++i)
+        sent = server.SendWithin(block.data(), static_cast<int>(block.size()), 300, nullptr);
+    EXPECT_EQ(sent, -1);
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(10));
+    wake.Signal();
+    start = Clock::now();
+    EXPECT_EQ(server.SendWithin(block.data(), static_cast<int>(block.size()), 10000, &wake), -1);
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(2));
+
+    // A connect that would wait for a full backlog ends when woken too.
+    FullListener full;
+    start = Clock::now();
+    EXPECT_EQ(ConnectSocket("127.0.0.1", full.Port(), &wake), InvalidSocket);
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(2));
+}
+
+TEST(ConnectSocket, AConnectThatNeverCompletesEndsAtItsBoundAndFreesTheLock)
+{
+    FullListener full;
+    const socket_t open = CreateListenSocket(0, 1);
+    const auto start = Clock::now();
+    Clock::duration waited{}, otherWaited{};
+    socket_t other = InvalidSocket;
+    std::thread hanging([&] {
+        EXPECT_EQ(ConnectSocket("127.0.0.1", full.Port()), InvalidSocket);
+        waited = Clock::now() - start;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    // This one waits for the "hostent" lock, then gets through.
+    other = ConnectSocket("127.0.0.1", LocalPort(open));
+    otherWaited = Clock::now() - start;
+    hanging.join();
+    EXPECT_NE(other, InvalidSocket);
+    EXPECT_LT(waited, std::chrono::milliseconds(ConnectTimeoutMs + 3000));
+    EXPECT_GE(otherWaited, std::chrono::milliseconds(ConnectTimeoutMs - 500));
+    CloseSocket(other);
+    CloseSocket(open);
 }

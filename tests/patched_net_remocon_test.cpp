@@ -2,6 +2,9 @@
 // channel selection really sends, level by level.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <thread>
+
 #include "net/socket.h"
 #include "remocon/patched_net_remocon.h"
 #include "support/alias_rows.h"
@@ -157,4 +160,32 @@ TEST(VirtualTuner, FailuresStopTheSwitchAtTheirLevel)
         EXPECT_EQ(link->SetCh(0), -1);
         EXPECT_EQ(link->CurrentChannel(), 0);
     }
+}
+
+TEST(VirtualTuner, TwoLinksOnTwoThreadsNeverOverlapTheirExchanges)
+{
+    // Every reply takes a little while, so that two exchanges would overlap
+    // without the "Tuner" lock; the stand-in notes a request that arrives
+    // while another is being answered.
+    StandIn standin;
+    ASSERT_TRUE(standin.Start({"--delay", "2"}));
+    auto first = Link(standin, true);
+    auto second = Link(standin, true);
+    ASSERT_TRUE(first && second);
+    // Whole selections may interleave (that is what "Remocon" is for), so
+    // some of them fail; single exchanges may not.
+    const auto run = [&](CPatchedNetRemocon& link, int offset) {
+        NamedNumberList list;
+        for (int i = 0; i < 12; ++i) {
+            link.SetCh((i + offset) % 4);
+            link.GetServiceList(list, nullptr);
+        }
+    };
+    std::thread other([&] { run(*second, 1); });
+    run(*first, 0);
+    other.join();
+    EXPECT_FALSE(first->OutOfStep() || second->OutOfStep());
+    const auto lines = standin.LogLines();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "#overlap"), 0);
+    EXPECT_GE(standin.Requests().size(), 2u * 12 * 5);
 }

@@ -47,6 +47,7 @@ TEST(Settings, MissingFileGivesDefaultsAndSaveCreatesEveryKey)
     EXPECT_EQ(s.EpgDataCapBonExeParam, "/min");
     EXPECT_EQ(s.EpgDataCapBonWindowText, "EpgDataCap_Bon");
     EXPECT_TRUE(s.MultiTuner);
+    EXPECT_EQ(s.MaxViewers, 64);
 
     SaveSettings(path, s);
     const char* const keys[] = {"RemoconAddr", "RemoconPort", "ServerPort", "EpgDataCapBonAutoLaunch",
@@ -93,11 +94,16 @@ TEST(Settings, ValuesAreReadKeyByKeyWithTheirOwnFallbacks)
     EXPECT_FALSE(s.MultiTuner);
     EXPECT_EQ(s.EpgDataCapBonWindowText, "\x83\x65\x83\x58\x83\x67"); // bytes untouched
 
-    WriteFile(path, "[Parameter]\nMultiTuner=yes\nEpgDataCapBonAutoLaunch=\nRemoconPort=1334 \n");
+    WriteFile(path, "[Parameter]\nMultiTuner=yes\nEpgDataCapBonAutoLaunch=\nRemoconPort=1334 \nMaxViewers=8\n");
     s = LoadSettings(path);
     EXPECT_TRUE(s.MultiTuner);                // a word is no integer: default
     EXPECT_FALSE(s.EpgDataCapBonAutoLaunch);  // empty boolean: default
     EXPECT_EQ(RemoconPortNumber(s), 1334);
+    EXPECT_EQ(s.MaxViewers, 8);
+    for (const char* bad : {"0", "-3", "many"}) {
+        WriteFile(path, std::string("[Parameter]\nMaxViewers=") + bad + "\n");
+        EXPECT_EQ(LoadSettings(path).MaxViewers, 64) << bad;
+    }
 
     // Values are cut at 2047 bytes.
     WriteFile(path, "[Parameter]\nRemoconAddr=" + std::string(3000, 'a') + "\n");
@@ -109,7 +115,7 @@ TEST(Settings, SaveReplacesInPlaceAndKeepsEverythingElse)
     TempDir dir;
     const std::string path = dir.File("Vernwick.ini");
     WriteFile(path, "[Other]\r\nServerPort=1\r\n[Parameter]\r\nUnknown=keep me\r\nServerPort=abc\r\n"
-                    "\r\n[Tail]\r\nx=y\r\n");
+                    "MaxViewers=5\r\n\r\n[Tail]\r\nx=y\r\n");
     Settings s = LoadSettings(path);
     EXPECT_EQ(s.ServerPort, "abc");
     s.RemoconAddr = "tuner.local";
@@ -122,6 +128,7 @@ TEST(Settings, SaveReplacesInPlaceAndKeepsEverythingElse)
     const Settings back = LoadSettings(path);
     EXPECT_EQ(back.RemoconAddr, "tuner.local");
     EXPECT_EQ(back.ServerPort, "abc");
+    EXPECT_EQ(back.MaxViewers, 5); // not written by a save, and kept
 
     // The new keys went into their own section, not after [Tail].
     const std::string text = ReadFile(path);

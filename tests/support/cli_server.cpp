@@ -5,6 +5,7 @@
 
 #include "channel/channel_files.h"
 #include "common/file_io.h"
+#include "common/ini_profile.h"
 #include "support/run_tool.h"
 #include "support/tool_path.h"
 
@@ -24,6 +25,10 @@ CliServer::~CliServer()
 bool CliServer::Start(std::vector<std::string> extraArgs, bool waitListening, bool writeChannels)
 {
     SaveSettings(FDir.File("Vernwick.ini"), settings);
+    // Not one of the keys the window saves.
+    if (settings.MaxViewers != Settings().MaxViewers)
+        WriteProfileStrings(FDir.File("Vernwick.ini"), SettingsSection,
+                            {{"MaxViewers", std::to_string(settings.MaxViewers)}});
     if (writeChannels) {
         SaveChSetFile(ChSetFilePath(FDir.Folder()), channels);
         SaveChAliasFile(ChAliasFilePath(FDir.Folder()), aliases);
@@ -32,7 +37,7 @@ bool CliServer::Start(std::vector<std::string> extraArgs, bool waitListening, bo
                                   FDir.Folder(), "--port-file", FDir.File("port")};
     args.insert(args.end(), extraArgs.begin(), extraArgs.end());
     FChild.SetOutputFiles(FDir.File("stdout.txt"), FDir.File("stderr.txt"));
-    if (!FChild.Start(ToolPath("vernwick-cli"), args))
+    if (!FChild.Start(FProgram.empty() ? ToolPath("vernwick-cli") : FProgram, args))
         return false;
     if (!waitListening)
         return true;

@@ -31,6 +31,8 @@ public:
     // waitListening it returns once the port is known (false when the server
     // did not get there within 10 s).
     bool Start(std::vector<std::string> extraArgs = {}, bool waitListening = true, bool writeChannels = true);
+    // Another build of vernwick-cli to run (the benchmark's "before").
+    void SetProgram(std::string path) { FProgram = std::move(path); }
     std::uint16_t Port() const { return FPort; }
 
     // Polite stop (SIGTERM / Ctrl+Break); false when it cannot be asked.
@@ -52,4 +54,5 @@ private:
     TempDir FDir;
     ChildProcess FChild;
     std::uint16_t FPort = 0;
+    std::string FProgram;
 };

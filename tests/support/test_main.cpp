@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "net/socket.h"
+#include "support/lock_namespace.h"
 
 namespace {
 
@@ -16,6 +17,7 @@ public:
 int main(int argc, char** argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
+    UsePrivateLockNamespace();
     ::testing::AddGlobalTestEnvironment(new SocketEnvironment);
     return RUN_ALL_TESTS();
 }

@@ -2,6 +2,8 @@
 
 #include <chrono>
 
+#include "net/socket_platform.h"
+
 ViewerClient::~ViewerClient()
 {
     Disconnect();
@@ -10,8 +12,20 @@ ViewerClient::~ViewerClient()
 bool ViewerClient::Connect(std::uint16_t port)
 {
     Disconnect();
-    FSocket = ConnectSocket("127.0.0.1", port);
     FClosed = false;
+    // Without the "hostent" lock, as a viewer (another program) connects: a
+    // connect that waits for a full backlog must not hold up every other
+    // connection attempt of the programs under test.
+    const auto loopback = socket_platform::ResolveIPv4("127.0.0.1");
+    if (!loopback || loopback->empty())
+        return false;
+    FSocket = socket_platform::CreateStreamSocket();
+    if (FSocket == InvalidSocket)
+        return false;
+    if (socket_platform::Connect(FSocket, loopback->front(), port, ConnectTimeoutMs, InvalidSocket) != 0) {
+        CloseSocket(FSocket);
+        FSocket = InvalidSocket;
+    }
     return FSocket != InvalidSocket;
 }
 
@@ -22,7 +36,7 @@ void ViewerClient::Disconnect()
     FSocket = InvalidSocket;
 }
 
-std::optional<std::string> ViewerClient::Collect(int timeoutMs)
+std::optional<std::string> ViewerClient::Collect(int timeoutMs, int quietMs)
 {
     CSocketBase socket(FSocket, false);
     std::string reply;
@@ -37,21 +51,21 @@ std::optional<std::string> ViewerClient::Collect(int timeoutMs)
             break;
         }
         reply.append(buffer, static_cast<std::size_t>(n));
-        waitUs = 20000;
+        waitUs = quietMs * 1000L;
     }
     if (reply.empty())
         return std::nullopt;
     return reply;
 }
 
-std::optional<std::string> ViewerClient::Ask(const std::string& request, int timeoutMs)
+std::optional<std::string> ViewerClient::Ask(const std::string& request, int timeoutMs, int quietMs)
 {
     if (FSocket == InvalidSocket || FClosed)
         return std::nullopt;
     CSocketBase socket(FSocket, false);
     if (socket.Send(request.data(), static_cast<int>(request.size())) != static_cast<int>(request.size()))
         return std::nullopt;
-    return Collect(timeoutMs);
+    return Collect(timeoutMs, quietMs);
 }
 
 bool ViewerClient::ClosedByServer(int timeoutMs)
@@ -60,5 +74,13 @@ bool ViewerClient::ClosedByServer(int timeoutMs)
         return false;
     if (FClosed)
         return true;
-    return !Collect(timeoutMs) && FClosed;
+    return !Collect(timeoutMs, 20) && FClosed;
+}
+
+bool ViewerClient::Send(const std::string& bytes)
+{
+    if (FSocket == InvalidSocket)
+        return false;
+    CSocketBase socket(FSocket, false);
+    return socket.Send(bytes.data(), static_cast<int>(bytes.size())) == static_cast<int>(bytes.size());
 }

@@ -18,15 +18,21 @@ public:
     void Disconnect();
 
     // Sends the request and collects the reply: its first piece within
-    // timeoutMs, the rest until the line has been quiet for 20 ms. Nothing
+    // timeoutMs, the rest until the line has been quiet for quietMs. Nothing
     // when no byte came (the server closed the connection, or the time ran out).
-    std::optional<std::string> Ask(const std::string& request, int timeoutMs = 5000);
+    std::optional<std::string> Ask(const std::string& request, int timeoutMs = 5000, int quietMs = 20);
     // True when the server closes the connection within timeoutMs, sending
     // nothing before it.
     bool ClosedByServer(int timeoutMs);
+    // Sends bytes without waiting for any reply; false when they did not all go.
+    bool Send(const std::string& bytes);
+    socket_t Socket() const { return FSocket; }
+
+    // Collects a reply without sending anything, as Ask does.
+    std::optional<std::string> Receive(int timeoutMs) { return Collect(timeoutMs, 20); }
 
 private:
-    std::optional<std::string> Collect(int timeoutMs);
+    std::optional<std::string> Collect(int timeoutMs, int quietMs);
     socket_t FSocket = InvalidSocket;
     bool FClosed = false;
 };

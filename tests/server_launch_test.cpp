@@ -1,0 +1,217 @@
+// The patch server starting and ending EpgDataCap_Bon: "vernwick-cli serve"
+// with auto-launch on, launching a uniquely named copy of the stand-in.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <thread>
+
+#include "net/socket.h"
+#include "support/cli_server.h"
+#include "support/server_fixture.h"
+#include "support/viewer_client.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+std::size_t Launches(const CliServer& server)
+{
+    return CountText(server.Output(), "EpgDataCap_Bon launched");
+}
+
+std::size_t Ends(const CliServer& server)
+{
+    return CountText(server.Output(), "EpgDataCap_Bon ended");
+}
+
+} // namespace
+
+TEST(PatchServerLaunch, LaunchesEpgDataCapBonOnceAndEndsItWithTheLastViewer)
+{
+    LaunchableStandIn epg;
+    CliServer server;
+    epg.Configure(server);
+    ASSERT_TRUE(server.Start()) << server.Errors();
+    EXPECT_FALSE(epg.RunningByName());
+
+    ViewerClient first, second;
+    ASSERT_TRUE(first.Connect(server.Port()));
+    EXPECT_EQ(first.Ask("GetBonList", 15000), "0\t0\t0\tTVTest");
+    ASSERT_TRUE(second.Connect(server.Port()));
+    EXPECT_EQ(second.Ask("SetCh:1"), "0");
+    EXPECT_TRUE(epg.RunningByName());
+    first.Disconnect();
+    second.Disconnect();
+    ASSERT_TRUE(server.WaitForOutput("EpgDataCap_Bon ended", 15000)) << server.Output();
+    EXPECT_TRUE(epg.EndsWithin(5000));
+    EXPECT_EQ(Launches(server), 1u) << server.Output();
+    // One link, which carried the viewer's selection.
+    const auto lines = epg.LogLines();
+    EXPECT_EQ(CountLines(lines, "#open"), 1u);
+    EXPECT_EQ(CountLines(lines, "SetCh:5"), 1u);
+
+    // The next viewer starts it again.
+    ViewerClient third;
+    ASSERT_TRUE(third.Connect(server.Port()));
+    EXPECT_EQ(third.Ask("GetBonList", 15000), "0\t0\t0\tTVTest");
+    third.Disconnect();
+    ASSERT_TRUE(WaitFor([&] { return Ends(server) == 2; }, 15000)) << server.Output();
+    EXPECT_EQ(Launches(server), 2u);
+    EXPECT_TRUE(epg.EndsWithin(15000));
+}
+
+TEST(PatchServerLaunch, LetsGoOfEpgDataCapBonWhenTheReselectionFailsAndLeavesAnotherCopyAlone)
+{
+    {
+        // Every selection fails, so the last viewer's re-selection does too.
+        LaunchableStandIn epg;
+        CliServer server;
+        epg.Configure(server, " --set-status 1");
+        ASSERT_TRUE(server.Start()) << server.Errors();
+        ViewerClient viewer;
+        ASSERT_TRUE(viewer.Connect(server.Port()));
+        EXPECT_EQ(viewer.Ask("SetCh:0", 15000), "1");
+        viewer.Disconnect();
+        ASSERT_TRUE(server.WaitForOutput("EpgDataCap_Bon left running", 15000)) << server.Output();
+        EXPECT_TRUE(epg.RunningByName());
+        EXPECT_TRUE(server.RequestStop() ? server.WaitForExit(15000) == 0 : true);
+        EXPECT_TRUE(epg.RunningByName());
+        EXPECT_TRUE(epg.EndLetGoCopy());
+    }
+    {
+        // A copy the user started is used and never ended.
+        LaunchableStandIn epg;
+        ASSERT_TRUE(epg.StartOwn());
+        CliServer server;
+        epg.Configure(server);
+        ASSERT_TRUE(server.Start()) << server.Errors();
+        ViewerClient viewer;
+        ASSERT_TRUE(viewer.Connect(server.Port()));
+        EXPECT_EQ(viewer.Ask("SetCh:3"), "0");
+        viewer.Disconnect();
+        ASSERT_TRUE(server.WaitForOutput("last viewer gone", 5000)) << server.Output();
+        std::this_thread::sleep_for(300ms);
+        EXPECT_TRUE(epg.Own().Running());
+        EXPECT_EQ(Launches(server), 0u) << server.Output();
+        EXPECT_EQ(Ends(server), 0u) << server.Output();
+    }
+    {
+        // Launched, but it never listens where the server looks: the viewer is
+        // refused once the wait for its port is over, and the copy is ended at
+        // shutdown.
+        LaunchableStandIn epg;
+        CliServer server;
+        epg.Configure(server, " --port 0");
+        ASSERT_TRUE(server.Start()) << server.Errors();
+        ViewerClient viewer;
+        ASSERT_TRUE(viewer.Connect(server.Port()));
+        EXPECT_TRUE(viewer.ClosedByServer(15000));
+        ASSERT_TRUE(server.WaitForOutput("viewer refused", 15000)) << server.Output();
+        EXPECT_TRUE(epg.RunningByName());
+        if (server.RequestStop()) {
+            EXPECT_EQ(server.WaitForExit(20000), 0) << server.Errors();
+            EXPECT_TRUE(server.WaitForOutput("EpgDataCap_Bon ended", 1000)) << server.Output();
+            EXPECT_TRUE(epg.EndsWithin(5000));
+        }
+    }
+}
+
+TEST(PatchServerLaunch, FindsTheLaunchedCopyByItsProcessAndWaitsForItsPort)
+{
+    {
+        // Slower to listen than to finish starting up.
+        LaunchableStandIn epg;
+        CliServer server;
+        epg.Configure(server, " --listen-delay 1500");
+        ASSERT_TRUE(server.Start()) << server.Errors();
+        ViewerClient viewer;
+        ASSERT_TRUE(viewer.Connect(server.Port()));
+        EXPECT_EQ(viewer.Ask("GetServiceList", 15000).value_or("").substr(0, 7), "0\t1024\t");
+    }
+#ifndef _WIN32
+    {
+        // Run by a wrapper script, so that no process has the configured
+        // file name: the copy held is still the one running, launched once
+        // and ended with the last viewer.
+        LaunchableStandIn epg;
+        const std::string script = epg.File("epg-wrapper.sh");
+        std::ofstream(script) << "#!/bin/sh\nexec '" << epg.Exe() << "' \"$@\"\n";
+        std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+        CliServer server;
+        epg.Configure(server);
+        server.settings.EpgDataCapBonExePath = script;
+        ASSERT_TRUE(server.Start()) << server.Errors();
+        ViewerClient first, second, third;
+        ASSERT_TRUE(first.Connect(server.Port()));
+        EXPECT_EQ(first.Ask("GetBonList", 15000), "0\t0\t0\tTVTest");
+        for (ViewerClient* viewer : {&second, &third}) {
+            ASSERT_TRUE(viewer->Connect(server.Port()));
+            EXPECT_EQ(viewer->Ask("SetCh:2", 15000), "0");
+        }
+        EXPECT_EQ(Launches(server), 1u) << server.Output();
+        first.Disconnect();
+        second.Disconnect();
+        third.Disconnect();
+        ASSERT_TRUE(server.WaitForOutput("EpgDataCap_Bon ended", 15000)) << server.Output();
+        EXPECT_TRUE(epg.EndsWithin(5000));
+    }
+#endif
+}
+
+TEST(PatchServerLaunch, ANewcomerAsTheLastViewerLeavesIsServed)
+{
+    // The leaving viewer's close must not end the copy that the newcomer's
+    // link reaches, nor one launched for the newcomer.
+    LaunchableStandIn epg;
+    CliServer server;
+    epg.Configure(server);
+    ASSERT_TRUE(server.Start()) << server.Errors();
+    auto current = std::make_unique<ViewerClient>();
+    ASSERT_TRUE(current->Connect(server.Port()));
+    ASSERT_EQ(current->Ask("GetBonList", 15000), "0\t0\t0\tTVTest");
+    for (int cycle = 0; cycle < 12; ++cycle) {
+        auto next = std::make_unique<ViewerClient>();
+        std::thread leave([&] { current->Disconnect(); });
+        ASSERT_TRUE(next->Connect(server.Port()));
+        leave.join();
+        EXPECT_EQ(next->Ask("GetServiceList", 15000).value_or("").substr(0, 2), "0\t") << cycle << server.Output();
+        const std::size_t launches = Launches(server), ends = Ends(server);
+        EXPECT_TRUE(launches == ends + 1) << cycle << server.Output();
+        current = std::move(next);
+    }
+    current->Disconnect();
+    ASSERT_TRUE(WaitFor([&] { return Ends(server) == Launches(server); }, 15000)) << server.Output();
+    EXPECT_TRUE(epg.EndsWithin(5000));
+    EXPECT_EQ(CountText(server.Output(), "viewer refused"), 0u) << server.Output();
+}
+
+TEST(PatchServerLaunch, ViewersLeavingTogetherStillReselectAndLetGoOfAHandSwitchedCopy)
+{
+    // MultiTuner off: after EpgDataCap_Bon was switched by hand to another
+    // BonDriver, the re-selection answers 2 and the copy must be left running.
+    LaunchableStandIn epg;
+    CliServer server;
+    epg.Configure(server);
+    server.settings.MultiTuner = false;
+    ASSERT_TRUE(server.Start()) << server.Errors();
+    for (int cycle = 0; cycle < 20; ++cycle) {
+        ViewerClient viewers[4], byHand;
+        for (ViewerClient& viewer : viewers) {
+            ASSERT_TRUE(viewer.Connect(server.Port()));
+            ASSERT_EQ(viewer.Ask("SetCh:0", 15000), "0") << cycle;
+        }
+        ASSERT_TRUE(byHand.Connect(epg.Port()));
+        ASSERT_EQ(byHand.Ask("SetBon:2"), "0");
+        byHand.Disconnect();
+        for (ViewerClient& viewer : viewers)
+            viewer.Disconnect();
+        ASSERT_TRUE(WaitFor([&] { return CountText(server.Output(), "left running") == std::size_t(cycle) + 1; },
+                            10000))
+            << cycle << server.Output();
+        EXPECT_EQ(Ends(server), 0u) << server.Output();
+        ASSERT_TRUE(epg.EndLetGoCopy());
+    }
+}
