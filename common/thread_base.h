@@ -18,12 +18,13 @@ public:
 
     // Starts a suspended thread; later calls do nothing.
     void Resume();
-    // Sets the stop-request flag, which the body polls, and tells the
-    // thread through StopRequested.
+    // Tells the thread through StopRequested, then sets the stop-request
+    // flag, which the body polls. In this order a body that ends on the flag
+    // (and a self-freeing thread with it) is still there for StopRequested.
     void Terminate()
     {
-        FTerminated = true;
         StopRequested();
+        FTerminated = true;
     }
     bool Terminated() const { return FTerminated; }
     // Waits for the body to return (not for a self-freeing thread).
@@ -34,8 +35,9 @@ public:
 
 protected:
     virtual void Execute() = 0;
-    // Called on the requesting thread by each Terminate; a thread whose body
-    // waits on something other than the flag ends that wait here.
+    // Called on the requesting thread by each Terminate, just before the flag
+    // is set; a thread whose body waits on something other than the flag
+    // ends that wait here, and must count the wait's end as a stop request.
     virtual void StopRequested() {}
     // Runs call on the main thread and waits for it (see MainThreadCalls).
     void Synchronize(const std::function<void()>& call);

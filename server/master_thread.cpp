@@ -26,7 +26,7 @@ TPatchedRemoconMasterThread::TPatchedRemoconMasterThread(
         // A launch waits for EpgDataCap_Bon to finish starting up; it must
         // not outlast a stop request or the application's end.
         FEpgDataCapBon = std::make_unique<CEpgDataCapBonManager>(
-            exePath, exeParam, windowText, [this] { return Terminated() || MainThreadCalls::Quitting(); });
+            exePath, exeParam, windowText, [this] { return Stopping() || MainThreadCalls::Quitting(); });
     }
     if (!createSuspended)
         Resume();
@@ -74,7 +74,7 @@ void TPatchedRemoconMasterThread::Execute()
         listener.SetWakeUp(&FMasterWake);
         FListeningPort = LocalPort(listenSocket);
         Notify(ServerEvent::Listening, std::to_string(FListeningPort));
-        while (!Terminated()) {
+        while (!Stopping()) {
             CloseAfterLastViewer(evSlave, evRemocon, false);
             if (listener.Select(SelectRead | SelectException, PollSeconds, 0) == -1) {
                 FErrorMessage = CannotContinueText;

@@ -108,6 +108,8 @@ protected:
     void StopRequested() override;
 
 private:
+    // A stop was requested (the wake-up is signalled just before the flag).
+    bool Stopping() const { return Terminated() || FStopWake.Signalled(); }
     // Serves one waiting connection: refused over the limit, else launch,
     // accept, link, session.
     void AcceptViewer(socket_t listenSocket, event_object& evSlave);
