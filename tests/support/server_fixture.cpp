@@ -7,6 +7,7 @@
 #include <sstream>
 #include <thread>
 
+#include "common/file_io.h"
 #include "process/command_line.h"
 #include "process/epgdatacapbon_manager.h"
 #include "support/alias_rows.h"
@@ -186,8 +187,12 @@ LaunchableStandIn::~LaunchableStandIn()
 
 bool LaunchableStandIn::EndLetGoCopy()
 {
+    // The port it listens on, which its parameters may have moved.
+    std::uint16_t port = FPort;
+    if (const auto text = ReadWholeFile(FDir.File("launched.port")))
+        port = static_cast<std::uint16_t>(std::stoi(*text));
     ViewerClient direct;
-    if (direct.Connect(FPort))
+    if (direct.Connect(port))
         direct.Ask("GetNextPgInfo", 1000);
     return EndsWithin(5000);
 }
@@ -198,7 +203,8 @@ void LaunchableStandIn::Configure(CliServer& server, const std::string& extraPar
     server.settings.EpgDataCapBonAutoLaunch = true;
     server.settings.EpgDataCapBonExePath = FExe;
     server.settings.EpgDataCapBonExeParam = "--port " + std::to_string(FPort) + " --exit-on GetNextPgInfo --log " +
-                                            QuoteArgument(FDir.File("requests.log")) + extraParams;
+                                            QuoteArgument(FDir.File("requests.log")) + " --port-file " +
+                                            QuoteArgument(FDir.File("launched.port")) + extraParams;
 }
 
 bool LaunchableStandIn::StartOwn()

@@ -74,7 +74,8 @@ public:
     // Starts a copy as if the user had, before any viewer came.
     bool StartOwn();
     ChildProcess& Own() { return FOwn; }
-    // Ends a launched copy that the server let go of.
+    // Ends a launched copy that the server let go of, or that was left
+    // behind by a server that could only be ended by force.
     bool EndLetGoCopy();
     bool RunningByName();
     bool EndsWithin(int ms);
