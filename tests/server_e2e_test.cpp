@@ -249,8 +249,14 @@ TEST(PatchServer, StopsAtOnceWithViewersConnectedAndAnUpstreamRequestHanging)
     ASSERT_TRUE(hanging.Send("SetService:1025"));
     ASSERT_TRUE(WaitFor([&] { return CountLines(standin.Requests(), "SetService:1025") == 1; }, 5000));
     const auto started = Clock::now();
-    if (!server.RequestStop())
+    if (!server.RequestStop()) {
+        // Ended by force while the request holds "Remocon" and "Tuner", the
+        // server would leave them taken on Windows for every other program
+        // that has them open: the request fails first.
+        standin.Stop();
+        EXPECT_EQ(hanging.Receive(5000), "-1");
         GTEST_SKIP() << "this platform cannot ask the server to stop";
+    }
     EXPECT_EQ(server.WaitForExit(20000), 0) << server.Errors();
     EXPECT_LT(ElapsedMs(started), 5000);
     // The request in flight failed like any other failed exchange, then every
