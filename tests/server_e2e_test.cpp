@@ -7,6 +7,7 @@
 
 #include "net/socket.h"
 #include "remocon/protocol.h"
+#include "server/patcher.h"
 #include "support/cli_server.h"
 #include "support/alias_rows.h"
 #include "support/free_port.h"
@@ -234,37 +235,36 @@ TEST(PatchServer, StartFailuresAreReportedWithTheirTexts)
 
 TEST(PatchServer, StopsAtOnceWithViewersConnectedAndAnUpstreamRequestHanging)
 {
-    // EpgDataCap_Bon never answers SetService; the reply bound is the usual
-    // 15 s, far longer than the stop may take.
+    // The server as the window runs it, in this process: EpgDataCap_Bon
+    // never answers SetService, and the reply bound is the usual 15 s, far
+    // longer than the stop may take.
     StandIn standin;
     ASSERT_TRUE(standin.Start({"--silent-on", "SetService"}));
-    CliServer server;
-    Configure(server, standin.Port());
-    ASSERT_TRUE(server.Start()) << server.Errors();
+    CliServer files;
+    Configure(files, standin.Port());
+    auto server = std::make_unique<TPatchedRemoconMasterThread>(0, "127.0.0.1", standin.Port(), false, "", "", "",
+                                                                 files.channels, files.aliases, true, true);
+    server->Resume();
+    ASSERT_TRUE(WaitFor([&] { return server->ListeningPort() != 0; }, 5000));
     ViewerClient first, second, hanging;
-    ASSERT_TRUE(first.Connect(server.Port()));
-    ASSERT_TRUE(second.Connect(server.Port()));
-    ASSERT_TRUE(hanging.Connect(server.Port()));
-    EXPECT_EQ(first.Ask("GetBonList"), "0\t0\t0\tTVTest");
+    for (ViewerClient* viewer : {&first, &second, &hanging}) {
+        ASSERT_TRUE(viewer->Connect(server->ListeningPort()));
+        EXPECT_EQ(viewer->Ask("GetBonList"), "0\t0\t0\tTVTest");
+    }
     ASSERT_TRUE(hanging.Send("SetService:1025"));
     ASSERT_TRUE(WaitFor([&] { return CountLines(standin.Requests(), "SetService:1025") == 1; }, 5000));
     const auto started = Clock::now();
-    if (!server.RequestStop()) {
-        // Ended by force while the request holds "Remocon" and "Tuner", the
-        // server would leave them taken on Windows for every other program
-        // that has them open: the request fails first.
-        standin.Stop();
-        EXPECT_EQ(hanging.Receive(5000), "-1");
-        GTEST_SKIP() << "this platform cannot ask the server to stop";
-    }
-    EXPECT_EQ(server.WaitForExit(20000), 0) << server.Errors();
+    server->Terminate();
+    server->WaitFor();
     EXPECT_LT(ElapsedMs(started), 5000);
+    EXPECT_TRUE(server->FSucceeded);
+    server.reset();
     // The request in flight failed like any other failed exchange, then every
-    // session ended.
+    // session ended, and the link with them.
     EXPECT_EQ(hanging.Receive(1000), "-1");
-    EXPECT_TRUE(first.ClosedByServer(2000));
-    EXPECT_TRUE(second.ClosedByServer(2000));
-    EXPECT_TRUE(hanging.ClosedByServer(2000));
+    for (ViewerClient* viewer : {&first, &second, &hanging})
+        EXPECT_TRUE(viewer->ClosedByServer(2000));
+    EXPECT_TRUE(WaitFor([&] { return CountLines(standin.LogLines(), "#close") == 1; }, 5000));
 }
 
 TEST(PatchServer, EndsTheSessionsOfSilentViewersAndOfViewersThatNeverRead)
