@@ -8,6 +8,7 @@
 #include <memory>
 #include <thread>
 
+#include "net/event.h"
 #include "net/socket.h"
 #include "support/cli_server.h"
 #include "support/server_fixture.h"
@@ -52,15 +53,6 @@ TEST(PatchServerLaunch, LaunchesEpgDataCapBonOnceAndEndsItWithTheLastViewer)
     const auto lines = epg.LogLines();
     EXPECT_EQ(CountLines(lines, "#open"), 1u);
     EXPECT_EQ(CountLines(lines, "SetCh:5"), 1u);
-
-    // The next viewer starts it again.
-    ViewerClient third;
-    ASSERT_TRUE(third.Connect(server.Port()));
-    EXPECT_EQ(third.Ask("GetBonList", 15000), "0\t0\t0\tTVTest");
-    third.Disconnect();
-    ASSERT_TRUE(WaitFor([&] { return Ends(server) == 2; }, 15000)) << server.Output();
-    EXPECT_EQ(Launches(server), 2u);
-    EXPECT_TRUE(epg.EndsWithin(15000));
 }
 
 TEST(PatchServerLaunch, LetsGoOfEpgDataCapBonWhenTheReselectionFailsAndLeavesAnotherCopyAlone)
@@ -164,7 +156,8 @@ TEST(PatchServerLaunch, FindsTheLaunchedCopyByItsProcessAndWaitsForItsPort)
 TEST(PatchServerLaunch, ANewcomerAsTheLastViewerLeavesIsServed)
 {
     // The leaving viewer's close must not end the copy that the newcomer's
-    // link reaches, nor one launched for the newcomer.
+    // link reaches, nor one launched for the newcomer; when the close comes
+    // first, the newcomer starts a copy again.
     LaunchableStandIn epg;
     CliServer server;
     epg.Configure(server);
@@ -173,8 +166,10 @@ TEST(PatchServerLaunch, ANewcomerAsTheLastViewerLeavesIsServed)
     ASSERT_TRUE(current->Connect(server.Port()));
     ASSERT_EQ(current->Ask("GetBonList", 15000), "0\t0\t0\tTVTest");
     for (int cycle = 0; cycle < 12; ++cycle) {
+        // The newcomer comes at the leave, or a few milliseconds after it.
         auto next = std::make_unique<ViewerClient>();
         std::thread leave([&] { current->Disconnect(); });
+        std::this_thread::sleep_for(std::chrono::milliseconds(cycle % 4 * 3));
         ASSERT_TRUE(next->Connect(server.Port()));
         leave.join();
         EXPECT_EQ(next->Ask("GetServiceList", 15000).value_or("").substr(0, 2), "0\t") << cycle << server.Output();
@@ -182,6 +177,10 @@ TEST(PatchServerLaunch, ANewcomerAsTheLastViewerLeavesIsServed)
         EXPECT_TRUE(launches == ends + 1) << cycle << server.Output();
         current = std::move(next);
     }
+    // Both orders came about: the newcomer sharing the copy, and the copy
+    // ended and another one launched for the newcomer.
+    EXPECT_GT(Launches(server), 1u);
+    EXPECT_LT(Launches(server), 13u);
     current->Disconnect();
     ASSERT_TRUE(WaitFor([&] { return Ends(server) == Launches(server); }, 15000)) << server.Output();
     EXPECT_TRUE(epg.EndsWithin(5000));
@@ -192,12 +191,15 @@ TEST(PatchServerLaunch, ViewersLeavingTogetherStillReselectAndLetGoOfAHandSwitch
 {
     // MultiTuner off: after EpgDataCap_Bon was switched by hand to another
     // BonDriver, the re-selection answers 2 and the copy must be left running.
+    // The sessions leave together: "Slave", which every copy shares, is held
+    // here until each of them waits for it.
     LaunchableStandIn epg;
     CliServer server;
     epg.Configure(server);
     server.settings.MultiTuner = false;
     ASSERT_TRUE(server.Start()) << server.Errors();
-    for (int cycle = 0; cycle < 20; ++cycle) {
+    event_object slaves("Slave", true);
+    for (int cycle = 0; cycle < 6; ++cycle) {
         ViewerClient viewers[4], byHand;
         for (ViewerClient& viewer : viewers) {
             ASSERT_TRUE(viewer.Connect(server.Port()));
@@ -206,8 +208,11 @@ TEST(PatchServerLaunch, ViewersLeavingTogetherStillReselectAndLetGoOfAHandSwitch
         ASSERT_TRUE(byHand.Connect(epg.Port()));
         ASSERT_EQ(byHand.Ask("SetBon:2"), "0");
         byHand.Disconnect();
+        ASSERT_EQ(slaves.Wait(5000), WaitObject0);
         for (ViewerClient& viewer : viewers)
             viewer.Disconnect();
+        std::this_thread::sleep_for(300ms);
+        slaves.Signal();
         ASSERT_TRUE(WaitFor([&] { return CountText(server.Output(), "left running") == std::size_t(cycle) + 1; },
                             10000))
             << cycle << server.Output();
