@@ -67,11 +67,13 @@ TEST(Settings, MissingFileGivesDefaultsAndSaveCreatesEveryKey)
     const Settings read = LoadSettings(path);
     EXPECT_EQ(std::tie(read.RemoconAddr, read.RemoconPort, read.ServerPort, read.EpgDataCapBonAutoLaunch,
                        read.EpgDataCapBonExePath, read.EpgDataCapBonExeParam, read.EpgDataCapBonWindowText,
-                       read.MultiTuner),
+                       read.MultiTuner, read.MaxViewers),
               std::tie(s.RemoconAddr, s.RemoconPort, s.ServerPort, s.EpgDataCapBonAutoLaunch, s.EpgDataCapBonExePath,
-                       s.EpgDataCapBonExeParam, s.EpgDataCapBonWindowText, s.MultiTuner));
+                       s.EpgDataCapBonExeParam, s.EpgDataCapBonWindowText, s.MultiTuner, s.MaxViewers));
     for (const char* key : keys)
         EXPECT_NE(ReadProfileString(path, "Parameter", key, "<none>"), "<none>") << key;
+    // Not one the window saves, but there for the user to find.
+    EXPECT_EQ(ReadProfileString(path, "Parameter", "MaxViewers", "<none>"), "64");
 }
 
 TEST(Settings, ValuesAreReadKeyByKeyWithTheirOwnFallbacks)

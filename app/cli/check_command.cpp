@@ -123,7 +123,7 @@ int CheckChannelsCommand(const std::vector<std::string>& args)
         ScanChannels(remocon, settings.MultiTuner, sink);
         // A scan cut short would show the rest as gone, and services found
         // early on other tuners as moved: nothing is judged from it.
-        if (remocon.PeerClosed() || remocon.ReplyLost()) {
+        if (remocon.PeerClosed() || remocon.OutOfStep()) {
             PrintError("the connection to EpgDataCap_Bon was lost during the scan; nothing was checked or changed");
             return CannotCheck;
         }

@@ -294,6 +294,7 @@ void TMainForm::StartPatchServerSBClick()
             FPatchServer.reset();
             FPatchServer = MakeMasterThread(FModel.Arguments(channels, aliases));
             FPatchServer->SetOnFinished([this] { ServerFinished(); });
+            FPatchServer->SetMaxViewers(FModel.settings.MaxViewers);
             FPatchServer->Resume();
             FModel.StartSucceeded();
         } catch (...) {
