@@ -47,7 +47,7 @@ for text in 'Vernwick '"$version" 51334 /min /start 'Documents\EpgTimerBon' LICE
   grep -qF -- "$text" README-en.txt || fail "README-en.txt lacks $text"
 done
 head -n 3 "$source/LICENSE" | cmp -s - <(head -n 3 LICENSE.txt | tr -d '\r') || fail "LICENSE.txt is not LICENSE"
-# The eight keys in their order, each at its default.
+# The eight keys in their order, then MaxViewers, each at its default.
 expect_eq "$(tr -d '\r' <Vernwick.ini | grep -v '^;' | grep .)" "[Parameter]
 RemoconAddr=127.0.0.1
 RemoconPort=1334
@@ -56,7 +56,8 @@ EpgDataCapBonAutoLaunch=0
 EpgDataCapBonExePath=
 EpgDataCapBonExeParam=/min
 EpgDataCapBonWindowText=EpgDataCap_Bon
-MultiTuner=1" "Vernwick.ini"
+MultiTuner=1
+MaxViewers=64" "Vernwick.ini"
 
 expect_eq "$("$source/cmake/wine-run.sh" ./vernwick-cli.exe --version | tr -d '\r')" "vernwick-cli $version" \
   "vernwick-cli.exe --version"
