@@ -124,10 +124,8 @@ TEST(CommandLine, LaunchLineAndItsArguments)
             EXPECT_EQ(LaunchArguments(path, params), SplitCommandLine(LaunchCommandLine(path, params))) << params;
     }
     EXPECT_EQ(LaunchArguments("/odd\"path", "x")[0], "/odd\"path");
-}
 
-TEST(CommandLine, QuotedArgumentsSplitBackUnchanged)
-{
+    // Every argument, quoted and joined, splits back to itself.
     const Strings args{"", "plain", "two words", R"(trail\)", R"(tr ail\\)", "\"", R"(\")", R"(a\\"b)", "tab\there",
                        R"(C:\x y\)", "\"\""};
     std::string line;
@@ -276,7 +274,7 @@ TEST(EpgDataCapBonManager, LeavesACopyItDidNotStartAlone)
     EXPECT_TRUE(other.Running());
 }
 
-TEST(EpgDataCapBonManager, LetGoCopyKeepsRunningAndIsNotStartedAgain)
+TEST(EpgDataCapBonManager, ALetGoCopyIsNotStartedAgainButOneTheUserClosedIs)
 {
     StandIn standIn;
     auto manager = ManagerFor(standIn, standIn.Params("--exit-after-ms 1500"));
@@ -291,20 +289,16 @@ TEST(EpgDataCapBonManager, LetGoCopyKeepsRunningAndIsNotStartedAgain)
     // It ends on its own, not by request.
     EXPECT_TRUE(WaitUntil([&] { return !manager->FindRunningProcess(); }));
     EXPECT_FALSE(standIn.QuitPolitely());
-}
 
-TEST(EpgDataCapBonManager, StartsANewCopyOnceTheUserClosedIt)
-{
-    StandIn standIn;
-    auto manager = ManagerFor(standIn, standIn.Params("--exit-after-ms 200"));
-    ASSERT_TRUE(manager->LaunchIfNotRunning());
-    ASSERT_TRUE(WaitUntil([&] { return !manager->FindRunningProcess(); }));
-    EXPECT_TRUE(manager->Launched()) << "still held until released";
-    ASSERT_TRUE(manager->LaunchIfNotRunning());
-    EXPECT_TRUE(manager->Launched());
-    EXPECT_TRUE(manager->FindRunningProcess());
-    manager->Close(true);
-    EXPECT_FALSE(manager->FindRunningProcess());
+    // A held copy that ended is started anew.
+    auto held = ManagerFor(standIn, standIn.Params("--exit-after-ms 200"));
+    ASSERT_TRUE(held->LaunchIfNotRunning());
+    ASSERT_TRUE(WaitUntil([&] { return !held->FindRunningProcess(); }));
+    EXPECT_TRUE(held->Launched()) << "still held until released";
+    ASSERT_TRUE(held->LaunchIfNotRunning());
+    EXPECT_TRUE(held->FindRunningProcess());
+    held->Close(true);
+    EXPECT_FALSE(held->FindRunningProcess());
 }
 
 TEST(EpgDataCapBonManager, StartFailureIsSilent)
