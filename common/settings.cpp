@@ -60,12 +60,14 @@ Settings LoadSettings(const std::string& path)
     const auto maxViewers = ReadIntegerText(ReadText(path, "MaxViewers", ""));
     if (maxViewers && *maxViewers >= 1)
         s.MaxViewers = *maxViewers;
+    if (const auto copy = ReadIntegerText(ReadText(path, "CopyChSetToEpgTimerBon", "")))
+        s.CopyChSetToEpgTimerBon = *copy != 0;
     return s;
 }
 
 void SaveSettings(const std::string& path, const Settings& s)
 {
-    const ProfileEntries entries = {
+    ProfileEntries entries = {
         {"RemoconAddr", s.RemoconAddr},
         {"RemoconPort", s.RemoconPort},
         {"ServerPort", s.ServerPort},
@@ -75,6 +77,8 @@ void SaveSettings(const std::string& path, const Settings& s)
         {"EpgDataCapBonWindowText", s.EpgDataCapBonWindowText},
         {"MultiTuner", s.MultiTuner ? "1" : "0"},
     };
+    if (s.CopyChSetToEpgTimerBon)
+        entries.emplace_back("CopyChSetToEpgTimerBon", *s.CopyChSetToEpgTimerBon ? "1" : "0");
     if (!WriteProfileStrings(path, SettingsSection, entries))
         throw SettingsWriteError(path);
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The program's settings, all in section "Parameter" of one ini file.
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -16,6 +17,11 @@ struct Settings {
     // Viewers served at once; further connections are closed at once. Read
     // from the file only: the window's save keeps whatever the user wrote.
     std::int32_t MaxViewers = 64;
+    // Whether the channel setup dialog also puts the ChSet file where TVTest
+    // reads it (Documents\EpgTimerBon). Nothing until the user has ticked or
+    // cleared that box once: the dialog then follows whether the folder
+    // exists, and the file gets no key.
+    std::optional<bool> CopyChSetToEpgTimerBon;
 };
 
 inline constexpr const char* SettingsSection = "Parameter";
@@ -43,8 +49,9 @@ std::string DefaultSettingsPath();
 // and MaxViewers, which also takes its default below 1) takes its default;
 // nothing is ever rejected.
 Settings LoadSettings(const std::string& path);
-// Writes the eight keys the window edits, in their fixed order (MaxViewers
-// is left as the file has it); throws SettingsWriteError.
+// Writes the eight keys the window edits, in their fixed order, then
+// CopyChSetToEpgTimerBon when it holds a choice (MaxViewers is left as the
+// file has it); throws SettingsWriteError.
 void SaveSettings(const std::string& path, const Settings& settings);
 
 // The port texts as the server start reads them: integer text, or the

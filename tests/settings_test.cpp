@@ -74,6 +74,27 @@ TEST(Settings, MissingFileGivesDefaultsAndSaveCreatesEveryKey)
         EXPECT_NE(ReadProfileString(path, "Parameter", key, "<none>"), "<none>") << key;
     // Not one the window saves, but there for the user to find.
     EXPECT_EQ(ReadProfileString(path, "Parameter", "MaxViewers", "<none>"), "64");
+    // The EpgTimerBon copy is no key until the user has chosen, shipped file included.
+    EXPECT_FALSE(read.CopyChSetToEpgTimerBon);
+    EXPECT_EQ(ReadProfileString(path, "Parameter", "CopyChSetToEpgTimerBon", "<none>"), "<none>");
+}
+
+TEST(Settings, TheEpgTimerBonChoiceIsWrittenOnlyOnceMade)
+{
+    TempDir dir;
+    const std::string path = dir.File("Vernwick.ini");
+    Settings s = LoadSettings(path);
+    ASSERT_FALSE(s.CopyChSetToEpgTimerBon);
+    SaveSettings(path, s);
+    EXPECT_EQ(ReadProfileString(path, "Parameter", "CopyChSetToEpgTimerBon", "<none>"), "<none>");
+    for (const bool copy : {false, true}) {
+        s.CopyChSetToEpgTimerBon = copy;
+        SaveSettings(path, s);
+        EXPECT_EQ(ReadProfileString(path, "Parameter", "CopyChSetToEpgTimerBon", ""), copy ? "1" : "0");
+        EXPECT_EQ(LoadSettings(path).CopyChSetToEpgTimerBon, std::optional<bool>(copy));
+    }
+    WriteFile(path, "[Parameter]\nCopyChSetToEpgTimerBon=yes\n");
+    EXPECT_FALSE(LoadSettings(path).CopyChSetToEpgTimerBon);  // no integer: no choice
 }
 
 TEST(Settings, ValuesAreReadKeyByKeyWithTheirOwnFallbacks)

@@ -18,3 +18,9 @@ std::wstring SettingsWriteErrorBoxText(std::wstring_view iniPath);
 
 // The file-error templates with the path put in for "%s".
 std::wstring FillPath(std::wstring_view messageTemplate, std::wstring_view path);
+
+// What a field says when a character without a code page 932 form is typed
+// or pasted into it (the character is not taken).
+inline constexpr const wchar_t* RefusedCharacterTitle = L"使えない文字です";
+inline constexpr const wchar_t* RefusedCharacterText =
+    L"この文字は Shift_JIS (コードページ 932) で表せないため、設定に使えません。";

@@ -3,24 +3,7 @@
 // builds its controls from and that the GUI test program finds them by.
 #include <array>
 
-enum class ControlKind {
-    Label,
-    Edit,
-    CheckBox,
-    PushButton,
-    Bevel,       // a horizontal line
-    FlatButton,  // a flat button that never takes the focus
-    FlatToggle,  // the same, staying down when pressed until pressed again
-};
-
-struct ControlSpec {
-    int id;
-    const char* name;
-    ControlKind kind;
-    int left, top, width, height;
-    const wchar_t* caption;
-    int tabOrder;  // -1: not a tab stop
-};
+#include "app/gui/control_spec.h"
 
 namespace MainFormLayout {
 
@@ -30,8 +13,6 @@ inline constexpr int ClientWidth = 415;
 inline constexpr int ClientHeight = 167;
 inline constexpr const wchar_t* FontName = L"ＭＳ Ｐゴシック";
 inline constexpr int FontHeight = 12;
-// The pixels above are at this resolution and scale with the monitor's.
-inline constexpr int DesignDpi = 96;
 
 enum ControlId {
     RemoconLb = 1001,
@@ -66,26 +47,11 @@ inline constexpr std::array<ControlSpec, 12> Controls = {{
 
 constexpr const ControlSpec* Find(int id)
 {
-    for (const ControlSpec& c : Controls)
-        if (c.id == id)
-            return &c;
-    return nullptr;
+    return FindControl(Controls, id);
 }
 
 // The caption of the box that shows the server's failure.
 inline constexpr const wchar_t* ServerBoxCaption = L"パッチサーバー";
-// What a field says when a character without a code page 932 form is typed
-// or pasted into it (the character is not taken).
-inline constexpr const wchar_t* RefusedCharacterTitle = L"使えない文字です";
-inline constexpr const wchar_t* RefusedCharacterText =
-    L"この文字は Shift_JIS (コードページ 932) で表せないため、設定に使えません。";
-
-// 96-dpi pixels at another resolution, rounded to the nearest pixel.
-constexpr int Scale(int pixels, int dpi)
-{
-    return (pixels * dpi + DesignDpi / 2) / DesignDpi;
-}
-
 } // namespace MainFormLayout
 
 // The tray icon's callback message (WM_USER + 100).

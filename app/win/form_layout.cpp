@@ -6,8 +6,6 @@
 
 #include "app/win/speed_button.h"
 
-using MainFormLayout::Scale;
-
 HFONT CreateLayoutFont(const wchar_t* face, int height, UINT dpi)
 {
     LOGFONTW lf{};
@@ -40,6 +38,15 @@ HWND CreateLayoutControl(HWND parent, HINSTANCE instance, const ControlSpec& spe
     case ControlKind::PushButton:
         cls = L"BUTTON";
         style |= BS_PUSHBUTTON;
+        break;
+    case ControlKind::DefaultButton:
+        cls = L"BUTTON";
+        style |= BS_DEFPUSHBUTTON;
+        break;
+    case ControlKind::ListView:
+        cls = WC_LISTVIEWW;
+        style |= LVS_REPORT | LVS_SHOWSELALWAYS;
+        exStyle |= WS_EX_CLIENTEDGE;
         break;
     case ControlKind::Bevel:
         style |= SS_ETCHEDHORZ;

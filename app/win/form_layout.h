@@ -5,7 +5,7 @@
 #include <array>
 #include <string>
 
-#include "app/gui/main_form_layout.h"
+#include "app/gui/control_spec.h"
 
 // The layout's font ("ＭＳ Ｐゴシック" and its height in 96-dpi pixels) at dpi.
 HFONT CreateLayoutFont(const wchar_t* face, int height, UINT dpi);
@@ -21,7 +21,7 @@ void PlaceControl(HWND parent, const ControlSpec& spec, UINT dpi);
 // row, and then to the left, and a taller one grows it downwards, so that no
 // caption is cut off.
 template <std::size_t N>
-void FitCaptions(HWND parent, const std::array<ControlSpec, N>& table, UINT dpi);
+void FitCaptions(HWND parent, const std::array<ControlSpec, N>& table, int clientWidth, UINT dpi);
 void FitCaption(HWND parent, const ControlSpec& spec, int rightLimit, UINT dpi);
 
 // Centres a window on the monitor it is on.
@@ -30,12 +30,12 @@ void CentreOnScreen(HWND window);
 std::wstring WindowTextOf(HWND window);
 
 template <std::size_t N>
-void FitCaptions(HWND parent, const std::array<ControlSpec, N>& table, UINT dpi)
+void FitCaptions(HWND parent, const std::array<ControlSpec, N>& table, int clientWidth, UINT dpi)
 {
     for (const ControlSpec& c : table) {
         if (c.kind != ControlKind::Label && c.kind != ControlKind::CheckBox)
             continue;
-        int limit = MainFormLayout::ClientWidth;
+        int limit = clientWidth;
         for (const ControlSpec& other : table) {
             const bool sameRow = other.top < c.top + c.height && c.top < other.top + other.height;
             if (&other != &c && sameRow && other.left > c.left && other.left < limit)

@@ -53,7 +53,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand)
     MainThreadCalls::BecomeMainThread();
     try {
         auto mainForm = std::make_unique<TMainForm>(instance, ArgumentsAfterProgram());
-        auto channelSetupDlg = std::make_unique<TChannelSetupDlg>(instance, mainForm->Handle());
+        auto channelSetupDlg = std::make_unique<TChannelSetupDlg>(instance, *mainForm);
         mainForm->SetChannelSetupDlg(channelSetupDlg.get());
         mainForm->Show(showCommand);
         MSG msg;

@@ -8,6 +8,7 @@
 #include "app/gui/main_form_layout.h"
 #include "app/gui/startup_switches.h"
 #include "app/win/channel_setup_dlg.h"
+#include "app/win/cp932_edit.h"
 #include "app/win/dpi.h"
 #include "app/win/error_box.h"
 #include "app/win/form_layout.h"
@@ -143,7 +144,7 @@ void TMainForm::ApplyDpi(UINT dpi)
         PlaceControl(FHandle, c, dpi);
         SendMessageW(Control(c.id), WM_SETFONT, reinterpret_cast<WPARAM>(FFont), TRUE);
     }
-    FitCaptions(FHandle, Controls, dpi);
+    FitCaptions(FHandle, Controls, ClientWidth, dpi);
     if (old)
         DeleteObject(old);
     const int d = static_cast<int>(dpi);
@@ -195,33 +196,8 @@ void TMainForm::EditChanged(int id)
     std::string* field = FieldOf(id);
     if (FSettingText || !field)
         return;
-    if (const auto bytes = Cp932FromWide(WindowTextOf(Control(id))))
-        *field = *bytes;
-    else
-        RefuseCharacter(id);
-}
-
-// The settings are code page 932 bytes in the file and on the wire; a
-// character without a form there would be saved as another one, so it is
-// kept out of the field: the text goes back to what it was and the user is
-// told why.
-void TMainForm::RefuseCharacter(int id)
-{
-    const HWND edit = Control(id);
-    const std::wstring refused = WindowTextOf(edit);
-    DWORD caret = 0;
-    SendMessageW(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&caret), 0);
-    const std::wstring restored = WideFromCp932(*FieldOf(id));
-    FSettingText = true;
-    SetWindowTextW(edit, restored.c_str());
-    FSettingText = false;
-    const long grown = static_cast<long>(refused.size()) - static_cast<long>(restored.size());
-    const long at = std::clamp(static_cast<long>(caret) - std::max(grown, 0L), 0L, static_cast<long>(restored.size()));
-    SendMessageW(edit, EM_SETSEL, static_cast<WPARAM>(at), static_cast<LPARAM>(at));
-    MessageBeep(MB_ICONWARNING);
-    EDITBALLOONTIP tip{sizeof tip, RefusedCharacterTitle, RefusedCharacterText, TTI_WARNING};
-    if (!SendMessageW(edit, EM_SHOWBALLOONTIP, 0, reinterpret_cast<LPARAM>(&tip)))
-        MessageBoxW(FHandle, RefusedCharacterText, Title().c_str(), MB_ICONWARNING | MB_OK);
+    if (auto bytes = TakeCp932Text(Control(id), *field))
+        *field = std::move(*bytes);
 }
 
 // ---- enabling ----

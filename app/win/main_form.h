@@ -7,6 +7,7 @@
 #include <shellapi.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,9 @@ public:
     std::string GetRemoconAddr() const { return FModel.settings.RemoconAddr; }
     std::string RemoconPortText() const { return FModel.settings.RemoconPort; }
     bool MultiTuner() const { return FModel.settings.MultiTuner; }
+    // The channel setup dialog's EpgTimerBon box, saved with the settings.
+    std::optional<bool> CopyChSetToEpgTimerBon() const { return FModel.settings.CopyChSetToEpgTimerBon; }
+    void SetCopyChSetToEpgTimerBon(bool copy) { FModel.settings.CopyChSetToEpgTimerBon = copy; }
 
     static void RegisterClass(HINSTANCE instance);
 
@@ -51,7 +55,6 @@ private:
     void SaveSettings();
     void PutSettingsIntoControls();
     void EditChanged(int id);
-    void RefuseCharacter(int id);
     std::string* FieldOf(int id);
 
     void EpgDataCapBonCBoxClick();

@@ -1,0 +1,80 @@
+#pragma once
+// The channel setup dialog as it is laid out at 96 dpi: one table that the
+// dialog builds its controls from and that the GUI test program finds them by.
+// The check box for the EpgTimerBon copy sits below the button row, which
+// leaves every other control where the design puts it.
+#include <array>
+
+#include "app/gui/control_spec.h"
+
+namespace ChannelSetupLayout {
+
+inline constexpr const wchar_t* WindowClass = L"TChannelSetupDlg";
+inline constexpr const wchar_t* Caption = L"チャンネルファイルの作成";
+inline constexpr int ClientWidth = 419;
+inline constexpr int ClientHeight = 422;
+inline constexpr const wchar_t* FontName = L"ＭＳ Ｐゴシック";
+inline constexpr int FontHeight = 12;
+// The progress label: red, bold, 13 pixels high.
+inline constexpr int ScanLabelFontHeight = 13;
+
+enum ControlId {
+    Button1 = 1,  // "作成": the command Enter gives (IDOK)
+    Button2 = 2,  // "閉じる": the command Esc and the close box give (IDCANCEL)
+    Label1 = 2001,
+    ChannelListView,
+    UpSB,
+    DownSB,
+    ChannelNameEd,
+    ChannelRenameSB,
+    ChannelScanLb,
+    ChListSizeLb,
+    CopyToEpgTimerBonCBox,
+};
+
+inline constexpr std::array<ControlSpec, 11> Controls = {{
+    {Label1, "Label1", ControlKind::Label, 16, 12, 240, 12, L"有効にするチャンネルにチェックしてください", -1},
+    {ChannelListView, "ChannelListView", ControlKind::ListView, 16, 32, 365, 273, L"", 0},
+    {UpSB, "UpSB", ControlKind::FlatButton, 380, 32, 23, 137, L"↑", -1},
+    {DownSB, "DownSB", ControlKind::FlatButton, 380, 168, 23, 137, L"↓", -1},
+    {ChannelNameEd, "ChannelNameEd", ControlKind::Edit, 16, 312, 277, 20, L"", 1},
+    {ChannelRenameSB, "ChannelRenameSB", ControlKind::FlatButton, 300, 311, 103, 22, L"名前変更(&M)", -1},
+    {ChannelScanLb, "ChannelScanLb", ControlKind::Label, 20, 340, 383, 16, L"", -1},
+    // After the scan, on the progress label's line: the size of the channel
+    // list the ticked rows give the viewer.
+    {ChListSizeLb, "ChListSizeLb", ControlKind::Label, 20, 340, 383, 14, L"", -1},
+    {Button1, "Button1", ControlKind::DefaultButton, 246, 360, 75, 25, L"作成", 2},
+    {Button2, "Button2", ControlKind::PushButton, 330, 360, 75, 25, L"閉じる", 3},
+    {CopyToEpgTimerBonCBox, "CopyToEpgTimerBonCBox", ControlKind::CheckBox, 16, 396, 389, 17,
+     L"TVTest 用に EpgTimerBon フォルダーにもコピーする", 4},
+}};
+
+constexpr const ControlSpec* Find(int id)
+{
+    return FindControl(Controls, id);
+}
+
+struct ColumnSpec {
+    const wchar_t* caption;
+    int width;
+};
+
+inline constexpr std::array<ColumnSpec, 4> Columns = {{
+    {L"チャンネル（サービス）", 150},
+    {L"チューナー", 70},
+    {L"空間", 50},
+    {L"チャンネル", 70},
+}};
+
+// The file names of the EpgTimerBon copy: the ChSet file in this folder of
+// the user's documents folder, where TVTest reads its channel list.
+inline constexpr const wchar_t* EpgTimerBonFolderName = L"EpgTimerBon";
+
+// How often the dialog takes the scan's news, sets the progress label and
+// redraws the list while rows pour in, so that a thousand rows from a quick
+// EpgDataCap_Bon do not cost a thousand repaints.
+inline constexpr unsigned NewsIntervalMs = 20;
+inline constexpr unsigned LabelIntervalMs = 30;
+inline constexpr unsigned ListRedrawIntervalMs = 250;
+
+} // namespace ChannelSetupLayout

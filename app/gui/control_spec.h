@@ -1,0 +1,45 @@
+#pragma once
+// One control of a window's layout table, in 96-dpi pixels: the main window
+// and the channel setup dialog are built from such tables, and the GUI test
+// program finds their controls by them.
+#include <array>
+#include <cstddef>
+
+enum class ControlKind {
+    Label,
+    Edit,
+    CheckBox,
+    PushButton,
+    DefaultButton, // the push button that Enter presses
+    Bevel,         // a horizontal line
+    FlatButton,    // a flat button that never takes the focus
+    FlatToggle,    // the same, staying down when pressed until pressed again
+    ListView,      // a report-style list with check boxes
+};
+
+struct ControlSpec {
+    int id;
+    const char* name;
+    ControlKind kind;
+    int left, top, width, height;
+    const wchar_t* caption;
+    int tabOrder; // -1: not a tab stop
+};
+
+// The layout tables' pixels are at this resolution and scale with the monitor's.
+inline constexpr int DesignDpi = 96;
+
+// 96-dpi pixels at another resolution, rounded to the nearest pixel.
+constexpr int Scale(int pixels, int dpi)
+{
+    return (pixels * dpi + DesignDpi / 2) / DesignDpi;
+}
+
+template <std::size_t N>
+constexpr const ControlSpec* FindControl(const std::array<ControlSpec, N>& table, int id)
+{
+    for (const ControlSpec& c : table)
+        if (c.id == id)
+            return &c;
+    return nullptr;
+}
