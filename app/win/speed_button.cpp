@@ -69,7 +69,8 @@ void Paint(HWND window, ButtonState& s)
     RECT t = r;
     if (sunken)
         OffsetRect(&t, 1, 1);
-    const UINT format = DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX;
+    // "&M" underlines the M, the button's accelerator.
+    const UINT format = DT_CENTER | DT_VCENTER | DT_SINGLELINE;
     if (enabled) {
         SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
         DrawTextW(dc, text, length, &t, format);
@@ -178,6 +179,9 @@ LRESULT CALLBACK SpeedButtonProc(HWND window, UINT message, WPARAM wParam, LPARA
             InvalidateRect(window, nullptr, TRUE);
         }
         return 0;
+    case WM_GETDLGCODE:
+        // A button to the dialog loop, which clicks it on its accelerator.
+        return DLGC_BUTTON;
     case BM_GETSTATE:
         return (s->down ? BST_CHECKED : 0) | (s->pressed && s->inside ? BST_PUSHED : 0);
     default:

@@ -4,6 +4,7 @@
 // pressed again. It answers BM_CLICK, BM_GETCHECK, BM_SETCHECK (without a
 // notification) and BM_GETSTATE like a button, and tells its parent of a
 // click with BN_CLICKED. A disabled one ignores clicks, BM_CLICK included.
+// An "&" in its caption marks its accelerator (Alt and the letter).
 #include <windows.h>
 
 inline constexpr const wchar_t* SpeedButtonClass = L"TSpeedButton";

@@ -247,11 +247,21 @@ std::wstring RemoteListView::ColumnCaption(int column) const
 
 bool RemoteListView::SetChecked(int row, bool checked)
 {
+    return SetState(row, INDEXTOSTATEIMAGEMASK(checked ? 2 : 1), LVIS_STATEIMAGEMASK);
+}
+
+bool RemoteListView::SetSelected(int row, bool selected)
+{
+    return SetState(row, selected ? LVIS_SELECTED : 0, LVIS_SELECTED);
+}
+
+bool RemoteListView::SetState(int row, UINT state, UINT mask)
+{
     if (!FRemote)
         return false;
     LVITEMW item{};
-    item.stateMask = LVIS_STATEIMAGEMASK;
-    item.state = INDEXTOSTATEIMAGEMASK(checked ? 2 : 1);
+    item.stateMask = mask;
+    item.state = state;
     if (!WriteProcessMemory(FProcess, FRemote, &item, sizeof item, nullptr))
         return false;
     return Send(FList, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(FRemote)) != 0;

@@ -63,10 +63,14 @@ public:
     std::wstring ItemText(int row, int column) const;
     std::wstring ColumnCaption(int column) const;
     bool Checked(int row) const;
+    // row -1: every row.
     bool SetChecked(int row, bool checked);
+    bool SetSelected(int row, bool selected);
     int SelectedCount() const;
 
 private:
+    bool SetState(int row, UINT state, UINT mask);
+
     HWND FList;
     HANDLE FProcess = nullptr;
     void* FRemote = nullptr;  // room for one structure and its text

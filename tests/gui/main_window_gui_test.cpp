@@ -107,27 +107,7 @@ protected:
             const std::string name = std::string("failure-") + info->test_suite_name() + "-" + info->name() + ".png";
             gui::SaveScreenshot(nullptr, gui::ArtifactPath(std::wstring(name.begin(), name.end())));
         }
-        EndPolitely(app);
-    }
-
-    // A program ended by force while it holds one of the named locks that
-    // every copy shares would leave it taken for all the others, so it is
-    // closed as a user would, and killed only when that fails.
-    static void EndPolitely(VernwickApp& app)
-    {
-        if (!app.Running())
-            return;
-        while (auto box = gui::WaitForMessageBox(app.Pid(), 0))
-            if (!gui::CloseMessageBox(box->window) && !gui::CloseMessageBox(box->window, IDCANCEL))
-                break;
-        PostMessageW(app.Window(), WM_CLOSE, 0, 0);
-        if (!app.WaitForExit(StopWaitMs + 5000)) {
-            while (auto box = gui::WaitForMessageBox(app.Pid(), 0))
-                if (!gui::CloseMessageBox(box->window))
-                    break;
-            if (!app.WaitForExit(2000))
-                app.Kill();
-        }
+        app.EndPolitely(StopWaitMs);
     }
 
     HWND C(int id) const { return app.Control(id); }
@@ -242,12 +222,19 @@ TEST_F(MainWindow, DefaultsWithoutAnIniAndTheCheckBoxRule)
         gui::CloseMessageBox(box->window);
 
     // The channel files button opens the (hidden until now) dialog modally.
+    // Nothing listens on EpgDataCap_Bon's default port here: the scan says
+    // so, and the dialog goes.
     gui::PostClick(C(MakeChannelBtn));
     const HWND dialog = gui::WaitForProcessWindow(app.Pid(), L"TChannelSetupDlg", L"チャンネルファイルの作成", true,
                                                   WindowWaitMs);
     ASSERT_NE(dialog, nullptr);
     EXPECT_FALSE(gui::Enabled(app.Window()));
-    PostMessageW(dialog, WM_CLOSE, 0, 0);
+    const auto failed = gui::WaitForMessageBox(app.Pid(), WindowWaitMs);
+    ASSERT_TRUE(failed);
+    EXPECT_EQ(failed->caption, L"チャンネル情報取得失敗");
+    EXPECT_EQ(failed->text, L"リモコン接続に失敗しました。");
+    EXPECT_EQ(GetWindow(failed->window, GW_OWNER), dialog);
+    EXPECT_TRUE(gui::CloseMessageBox(failed->window));
     EXPECT_TRUE(gui::WaitUntil([&] { return !gui::Visible(dialog) && gui::Enabled(app.Window()); }, WindowWaitMs));
 
     PostMessageW(app.Window(), WM_CLOSE, 0, 0);

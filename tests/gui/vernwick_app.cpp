@@ -31,6 +31,11 @@ std::string VernwickApp::Ini() const
     return ReadWholeFile(IniPath()).value_or("<missing>");
 }
 
+std::string VernwickApp::ReadFile(const std::string& name) const
+{
+    return ReadWholeFile(File(name)).value_or("<missing>");
+}
+
 void VernwickApp::WriteIni(const std::string& bytes) const
 {
     std::ofstream(IniPath(), std::ios::binary) << bytes;
@@ -54,4 +59,21 @@ bool VernwickApp::Start(const std::vector<std::string>& args)
     }
     FWindow = gui::WaitForProcessWindow(Pid(), MainFormLayout::WindowClass, nullptr, false, 10000);
     return FWindow != nullptr;
+}
+
+void VernwickApp::EndPolitely(int stopWaitMs)
+{
+    if (!Running())
+        return;
+    while (auto box = gui::WaitForMessageBox(Pid(), 0))
+        if (!gui::CloseMessageBox(box->window) && !gui::CloseMessageBox(box->window, IDCANCEL))
+            break;
+    PostMessageW(FWindow, WM_CLOSE, 0, 0);
+    if (!WaitForExit(stopWaitMs + 5000)) {
+        while (auto box = gui::WaitForMessageBox(Pid(), 0))
+            if (!gui::CloseMessageBox(box->window))
+                break;
+        if (!WaitForExit(2000))
+            Kill();
+    }
 }

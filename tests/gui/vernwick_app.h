@@ -24,6 +24,8 @@ public:
     std::string File(const std::string& name) const { return FDir.File(name); }
     std::string IniPath() const { return File("Vernwick.ini"); }
     std::string Ini() const;  // its bytes, or "<missing>"
+    // A file beside it: its bytes, or "<missing>".
+    std::string ReadFile(const std::string& name) const;
     void WriteIni(const std::string& bytes) const;
     void WriteChannelFiles(const NamedNumberList& channels, const BonAliasList& aliases) const;
 
@@ -36,6 +38,10 @@ public:
     bool Running() { return FChild.Running(); }
     std::optional<int> WaitForExit(int ms) { return FChild.Wait(ms); }
     void Kill() { FChild.Terminate(); }
+    // Closes it as a user would, message boxes first, and kills it only when
+    // that fails: a program ended by force while it holds one of the named
+    // locks that every copy shares would leave it taken for all the others.
+    void EndPolitely(int stopWaitMs);
 
 private:
     TempDir FDir;
