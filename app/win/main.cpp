@@ -1,5 +1,5 @@
-// Vernwick.exe: the main window, with the channel setup dialog created hidden
-// beside it, and the message loop.
+// Vernwick.exe: the application window, the main window it owns, the channel
+// setup dialog created hidden beside it, and the message loop.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/win/application_window.h"
 #include "app/win/channel_setup_dlg.h"
 #include "app/win/error_box.h"
 #include "app/win/main_form.h"
@@ -50,12 +51,16 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand)
     RegisterSpeedButtonClass(instance);
     TMainForm::RegisterClass(instance);
     TChannelSetupDlg::RegisterClass(instance);
+    TApplicationWindow::RegisterClass(instance);
     MainThreadCalls::BecomeMainThread();
     try {
-        auto mainForm = std::make_unique<TMainForm>(instance, ArgumentsAfterProgram());
+        TApplicationWindow application(instance, Title());
+        auto mainForm = std::make_unique<TMainForm>(instance, application, ArgumentsAfterProgram());
+        application.SetMainWindow(mainForm->Handle());
         auto channelSetupDlg = std::make_unique<TChannelSetupDlg>(instance, *mainForm);
         mainForm->SetChannelSetupDlg(channelSetupDlg.get());
         mainForm->Show(showCommand);
+        application.ShowTaskbarButton(true);
         MSG msg;
         while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
             if (!IsDialogMessageW(mainForm->Handle(), &msg)) {

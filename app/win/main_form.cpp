@@ -7,6 +7,7 @@
 
 #include "app/gui/main_form_layout.h"
 #include "app/gui/startup_switches.h"
+#include "app/win/application_window.h"
 #include "app/win/channel_setup_dlg.h"
 #include "app/win/cp932_edit.h"
 #include "app/win/dpi.h"
@@ -62,13 +63,13 @@ void TMainForm::RegisterClass(HINSTANCE instance)
     RegisterClassExW(&wc);
 }
 
-TMainForm::TMainForm(HINSTANCE instance, std::vector<std::wstring> arguments)
-    : FInstance(instance), FArguments(std::move(arguments))
+TMainForm::TMainForm(HINSTANCE instance, TApplicationWindow& application, std::vector<std::wstring> arguments)
+    : FInstance(instance), FApplication(application), FArguments(std::move(arguments))
 {
     FExePath = ExecutablePath();
     FIniPath = SettingsPathFor(FExePath);
     FHandle = CreateWindowExW(0, WindowClass, Caption, WindowStyle, CW_USEDEFAULT, CW_USEDEFAULT, ClientWidth,
-                              ClientHeight, nullptr, nullptr, instance, this);
+                              ClientHeight, application.Handle(), nullptr, instance, this);
     if (!FHandle)
         throw std::runtime_error("cannot create the main window");
     CreateControls();
@@ -362,13 +363,14 @@ void TMainForm::ApplicationEventsMinimize()
     Shell_NotifyIconW(NIM_ADD, &FTrayIcon);
     FInTray = true;
     ShowWindow(FHandle, SW_HIDE);
+    FApplication.ShowTaskbarButton(false);
 }
 
 void TMainForm::TrayIconMessage(LPARAM mouseMessage)
 {
     if (!FInTray || !RestoresFromTray(static_cast<unsigned>(LOWORD(mouseMessage))))
         return;
-    ShowWindow(FHandle, SW_SHOWMINNOACTIVE);
+    FApplication.ShowTaskbarButton(true);
     Sleep(500);
     RemoveTrayIcon();
     ShowWindow(FHandle, SW_RESTORE);

@@ -14,13 +14,15 @@
 #include "app/gui/main_form_model.h"
 #include "server/patcher.h"
 
+class TApplicationWindow;
 class TChannelSetupDlg;
 
 class TMainForm {
 public:
     // Builds the window (hidden), starts the network layer and loads the
-    // settings. arguments: the command line after the program's path.
-    TMainForm(HINSTANCE instance, std::vector<std::wstring> arguments);
+    // settings, owned by the application's window. arguments: the command
+    // line after the program's path.
+    TMainForm(HINSTANCE instance, TApplicationWindow& application, std::vector<std::wstring> arguments);
     // Saves the settings, stops the server and waits for it, and reports a
     // settings file that could not be written once the window has gone.
     ~TMainForm();
@@ -75,6 +77,7 @@ private:
     void WaitForServer();
 
     HINSTANCE FInstance;
+    TApplicationWindow& FApplication;
     HWND FHandle = nullptr;
     std::vector<std::wstring> FArguments;
     std::string FExePath;  // as the file functions take it

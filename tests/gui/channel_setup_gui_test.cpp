@@ -238,8 +238,9 @@ TEST_F(ChannelSetup, ScansTicksMovesRenamesCreatesAndScansAfreshOnReopening)
     EXPECT_TRUE(list->Checked(2));
     EXPECT_FALSE(list->Checked(3));
     ASSERT_TRUE(gui::SetText(D(ChannelNameEd), L"Eテレ3"));
-    ASSERT_TRUE(gui::Click(D(ChannelRenameSB)));
-    EXPECT_EQ(list->ItemText(2, 0), L"Eテレ3");
+    // Its accelerator: Alt+M.
+    PostMessageW(D(ChannelListView), WM_SYSCHAR, L'm', 1 << 29);
+    EXPECT_TRUE(gui::WaitUntil([&] { return list->ItemText(2, 0) == L"Eテレ3"; }, WaitMs)) << list->ItemText(2, 0);
     const std::string renamed = "E\x83\x65\x83\x8C" "3";
     EXPECT_TRUE(gui::WaitUntil(
         [&] { return gui::Text(D(ChListSizeLb)) == SizeText({{NhkSogo2, 0}, {renamed, 1}}); }, WaitMs))

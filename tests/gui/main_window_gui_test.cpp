@@ -159,6 +159,15 @@ TEST_F(MainWindow, DefaultsWithoutAnIniAndTheCheckBoxRule)
     ASSERT_TRUE(app.Start());
     ASSERT_TRUE(gui::WaitUntil([&] { return gui::Visible(app.Window()); }, WindowWaitMs));
     EXPECT_EQ(gui::Text(app.Window()), L"Vernwick 0.3");
+    // The taskbar button is the hidden application window's, with the title.
+    const HWND application = GetWindow(app.Window(), GW_OWNER);
+    ASSERT_NE(application, nullptr);
+    wchar_t cls[64];
+    GetClassNameW(application, cls, 64);
+    EXPECT_STREQ(cls, L"TApplication");
+    EXPECT_EQ(gui::Text(application), L"Vernwick");
+    EXPECT_TRUE(gui::Visible(application));
+    EXPECT_EQ(gui::ClientSize(application).cx, 0);
     const SIZE client = gui::ClientSize(app.Window());
     EXPECT_EQ(client.cx, ClientWidth);
     EXPECT_EQ(client.cy, ClientHeight);
@@ -372,6 +381,7 @@ TEST_F(MainWindow, MinAndStartSwitchesGoToTheTrayAndALeftPressRestores)
     ASSERT_TRUE(gui::WaitUntil([&] { return ServerRunning(); }, WindowWaitMs));
     ASSERT_TRUE(gui::WaitUntil([&] { return !gui::Visible(app.Window()); }, WindowWaitMs));
     EXPECT_TRUE(gui::TrayIconPresent(app.Window(), 1));
+    EXPECT_FALSE(gui::Visible(GetWindow(app.Window(), GW_OWNER)));  // no taskbar button
     ViewerClient viewer;
     EXPECT_TRUE(ViewerGetsTheVirtualTuner(viewer, port));
 
@@ -382,6 +392,7 @@ TEST_F(MainWindow, MinAndStartSwitchesGoToTheTrayAndALeftPressRestores)
     PostMessageW(app.Window(), TrayIconCallbackMessage, 1, WM_LBUTTONDOWN);
     ASSERT_TRUE(gui::WaitUntil([&] { return gui::Visible(app.Window()) && !IsIconic(app.Window()); }, WindowWaitMs));
     EXPECT_FALSE(gui::TrayIconPresent(app.Window(), 1));
+    EXPECT_TRUE(gui::Visible(GetWindow(app.Window(), GW_OWNER)));
     EXPECT_TRUE(ServerRunning());
 }
 

@@ -1,0 +1,92 @@
+#include "app/win/application_window.h"
+
+#include <stdexcept>
+
+namespace {
+
+// Passes an activation on once the one under way has ended.
+constexpr UINT PassActivationMessage = WM_APP + 1;
+
+} // namespace
+
+void TApplicationWindow::RegisterClass(HINSTANCE instance)
+{
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = WindowProc;
+    wc.hInstance = instance;
+    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+    wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON,
+                                               GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.lpszClassName = WindowClass;
+    RegisterClassExW(&wc);
+}
+
+TApplicationWindow::TApplicationWindow(HINSTANCE instance, const std::wstring& title)
+{
+    // A popup without a frame may have no size at all; it is "shown" so that
+    // the taskbar lists it.
+    FHandle = CreateWindowExW(0, WindowClass, title.c_str(), WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX,
+                              GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 0, 0, nullptr,
+                              nullptr, instance, this);
+    if (!FHandle)
+        throw std::runtime_error("cannot create the application window");
+}
+
+TApplicationWindow::~TApplicationWindow()
+{
+    if (FHandle)
+        DestroyWindow(FHandle);
+}
+
+void TApplicationWindow::ShowTaskbarButton(bool show)
+{
+    ShowWindow(FHandle, show ? SW_SHOWNA : SW_HIDE);
+}
+
+LRESULT TApplicationWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) != WA_INACTIVE)
+            PostMessageW(FHandle, PassActivationMessage, 0, 0);
+        return 0;
+    case PassActivationMessage: {
+        // To the window the user last had: the main window or its dialog.
+        const HWND target = GetLastActivePopup(FHandle);
+        if (target && target != FHandle && IsWindowVisible(target) && GetActiveWindow() == FHandle)
+            SetActiveWindow(target);
+        return 0;
+    }
+    case WM_SYSCOMMAND:
+        if (FMainWindow && ((wParam & 0xFFF0) == SC_MINIMIZE || (wParam & 0xFFF0) == SC_RESTORE)) {
+            PostMessageW(FMainWindow, WM_SYSCOMMAND, wParam, lParam);
+            return 0;
+        }
+        break;
+    case WM_CLOSE:
+        if (FMainWindow)
+            PostMessageW(FMainWindow, WM_CLOSE, 0, 0);
+        return 0;
+    default:
+        break;
+    }
+    return DefWindowProcW(FHandle, message, wParam, lParam);
+}
+
+LRESULT CALLBACK TApplicationWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_NCCREATE) {
+        auto* app = static_cast<TApplicationWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        app->FHandle = window;
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(app));
+    }
+    auto* app = reinterpret_cast<TApplicationWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (!app || message == WM_NCDESTROY) {
+        if (app)
+            SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+    return app->HandleMessage(message, wParam, lParam);
+}
