@@ -1,0 +1,131 @@
+// The channel setup dialog beside "vernwick-cli.exe scan", in one run under
+// the same system and against the same stand-in tree of 1,000 services: the
+// time from the press of "チャンネルファイルの作成" until the dialog shows every
+// row with its scan ended, and the time the command line takes for the same
+// scan. The ratio says whether drawing the list adds much to the scan itself.
+// Run it through tests/gui/run-gui-tests.sh --once.
+#include <windows.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/gui/channel_setup_layout.h"
+#include "app/gui/main_form_layout.h"
+#include "common/file_io.h"
+#include "gui/gui_driver.h"
+#include "gui/vernwick_app.h"
+#include "net/socket.h"
+#include "support/run_tool.h"
+#include "support/standin.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr int Rounds = 5;
+constexpr int Spaces = 10, ChannelsPerSpace = 10, ServicesPerChannel = 10;
+constexpr int Rows = Spaces * ChannelsPerSpace * ServicesPerChannel;
+constexpr int WaitMs = 120000;
+
+double Ms(Clock::duration d)
+{
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+double Median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+std::string ThousandServices()
+{
+    std::string tree = "bon\tBonDriver_Bench.dll\t0\n";
+    int number = 0;
+    for (int s = 0; s < Spaces; ++s) {
+        tree += "space\tSpace " + std::to_string(s) + "\t" + std::to_string(s) + "\n";
+        for (int c = 0; c < ChannelsPerSpace; ++c) {
+            tree += "ch\t" + std::to_string(13 + c) + "ch\t" + std::to_string(c) + "\n";
+            for (int v = 0; v < ServicesPerChannel; ++v, ++number)
+                tree += "service\tService " + std::to_string(number) + "\t" + std::to_string(1000 + number) + "\n";
+        }
+    }
+    return tree;
+}
+
+// From the press to every row on screen with the scan ended; -1 when it did
+// not get there.
+double TimeDialog(VernwickApp& app)
+{
+    using namespace ChannelSetupLayout;
+    const auto start = Clock::now();
+    gui::PostClick(app.Control(MainFormLayout::MakeChannelBtn));
+    const HWND dialog = gui::WaitForProcessWindow(app.Pid(), WindowClass, Caption, true, WaitMs);
+    if (!dialog)
+        return -1;
+    gui::RemoteListView list(GetDlgItem(dialog, ChannelListView));
+    const bool done = gui::WaitUntil(
+        [&] { return gui::Visible(GetDlgItem(dialog, ChListSizeLb)) && list.Count() == Rows; }, WaitMs);
+    const double ms = Ms(Clock::now() - start);
+    PostMessageW(dialog, WM_CLOSE, 0, 0);
+    gui::WaitUntil([&] { return !gui::Visible(dialog); }, WaitMs);
+    return done ? ms : -1;
+}
+
+} // namespace
+
+int main()
+{
+    SocketStartup();
+    StandIn standin;
+    if (!ReplaceFileAtomically(standin.File("tree.txt"), ThousandServices()) ||
+        !standin.Start({"--tree", standin.File("tree.txt")})) {
+        std::fprintf(stderr, "the stand-in did not start\n");
+        return 1;
+    }
+    const std::string ini = "[Parameter]\r\nRemoconPort=" + std::to_string(standin.Port()) + "\r\n";
+
+    VernwickApp app;
+    app.WriteIni(ini);
+    if (!app.Start()) {
+        std::fprintf(stderr, "Vernwick.exe did not start\n");
+        return 1;
+    }
+    TempDir work;
+    if (!ReplaceFileAtomically(work.File("Vernwick.ini"), ini))
+        return 1;
+
+    std::vector<double> dialog, cli;
+    for (int round = 0; round < Rounds; ++round) {
+        const double shown = TimeDialog(app);
+        if (shown < 0) {
+            std::fprintf(stderr, "the dialog did not show %d rows\n", Rows);
+            return 1;
+        }
+        dialog.push_back(shown);
+
+        const auto start = Clock::now();
+        const ToolRun scan = RunTool(work, "vernwick-cli", {"scan", "--ini", work.File("Vernwick.ini")});
+        cli.push_back(Ms(Clock::now() - start));
+        const auto lines = Lines(scan.out);
+        if (scan.status != 0 || lines.size() != Rows + 1) {
+            std::fprintf(stderr, "vernwick-cli scan failed (status %d, %zu lines)\n", scan.status.value_or(-1),
+                         lines.size());
+            return 1;
+        }
+    }
+    PostMessageW(app.Window(), WM_CLOSE, 0, 0);
+    if (!app.WaitForExit(20000))
+        app.Kill();
+
+    std::printf("The channel setup dialog beside vernwick-cli.exe scan, %d services, medians of %d rounds\n\n", Rows,
+                Rounds);
+    std::printf("%-40s %10.0f ms\n", "dialog: press to every row shown", Median(dialog));
+    std::printf("%-40s %10.0f ms\n", "vernwick-cli.exe scan: start to end", Median(cli));
+    std::printf("%-40s %10.2f\n", "ratio", Median(dialog) / Median(cli));
+    SocketCleanup();
+    return 0;
+}
