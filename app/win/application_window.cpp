@@ -2,6 +2,8 @@
 
 #include <stdexcept>
 
+#include "app/win/window_object.h"
+
 namespace {
 
 // Passes an activation on once the one under way has ended.
@@ -77,16 +79,8 @@ LRESULT TApplicationWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lP
 
 LRESULT CALLBACK TApplicationWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_NCCREATE) {
-        auto* app = static_cast<TApplicationWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        app->FHandle = window;
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(app));
-    }
-    auto* app = reinterpret_cast<TApplicationWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (!app || message == WM_NCDESTROY) {
-        if (app)
-            SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+    auto* app = WindowObject<TApplicationWindow, &TApplicationWindow::FHandle>(window, message, lParam);
+    if (!app)
         return DefWindowProcW(window, message, wParam, lParam);
-    }
     return app->HandleMessage(message, wParam, lParam);
 }

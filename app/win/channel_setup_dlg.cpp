@@ -13,6 +13,7 @@
 #include "app/win/form_layout.h"
 #include "app/win/main_form.h"
 #include "app/win/win_text.h"
+#include "app/win/window_object.h"
 #include "channel/channel_files.h"
 #include "common/file_io.h"
 #include "common/integer_text.h"
@@ -88,17 +89,7 @@ TChannelSetupDlg::~TChannelSetupDlg()
 void TChannelSetupDlg::CreateControls()
 {
     FDpi = WindowDpi(FHandle);
-    std::vector<const ControlSpec*> order;
-    for (const ControlSpec& c : Controls)
-        order.push_back(&c);
-    // Creation order is tab order: the tab stops first, in their order.
-    std::stable_sort(order.begin(), order.end(), [](const ControlSpec* a, const ControlSpec* b) {
-        const int ta = a->tabOrder < 0 ? 1000 : a->tabOrder;
-        const int tb = b->tabOrder < 0 ? 1000 : b->tabOrder;
-        return ta < tb;
-    });
-    for (const ControlSpec* c : order)
-        CreateLayoutControl(FHandle, FInstance, *c, FDpi);
+    CreateLayoutControls(FHandle, FInstance, Controls, FDpi);
     FList = Control(ChannelListView);
     // Check boxes, several rows at once, whole rows; no in-place editing.
     SendMessageW(FList, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT,
@@ -446,13 +437,14 @@ LRESULT CALLBACK TChannelSetupDlg::ArrowButtonProc(HWND button, UINT message, WP
     case WM_LBUTTONUP: {
         if (dialog->FRepeat.Held() == ArrowButton::None)
             break;
-        const bool over = (SendMessageW(button, BM_GETSTATE, 0, 0) & BST_PUSHED) != 0;
-        // The button's own click notice for this release is the move that
-        // Release gives: it is not made twice.
+        // Before the button lets go of the mouse, which would end the hold
+        // as a release elsewhere.
+        dialog->UpDownSBMouseUp((SendMessageW(button, BM_GETSTATE, 0, 0) & BST_PUSHED) != 0);
+        // The button's own click notice for this release is the move just
+        // made: it is not made twice.
         dialog->FSwallowClick = true;
         const LRESULT result = DefSubclassProc(button, message, wParam, lParam);
         dialog->FSwallowClick = false;
-        dialog->UpDownSBMouseUp(over);
         return result;
     }
     case WM_CAPTURECHANGED:
@@ -673,25 +665,8 @@ LRESULT TChannelSetupDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lPar
 
 LRESULT CALLBACK TChannelSetupDlg::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_NCCREATE) {
-        auto* dialog = static_cast<TChannelSetupDlg*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        dialog->FHandle = window;
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(dialog));
-    }
-    auto* dialog = reinterpret_cast<TChannelSetupDlg*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (!dialog || message == WM_NCDESTROY) {
-        if (dialog)
-            SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+    auto* dialog = WindowObject<TChannelSetupDlg, &TChannelSetupDlg::FHandle>(window, message, lParam);
+    if (!dialog)
         return DefWindowProcW(window, message, wParam, lParam);
-    }
-    // An error raised by a handler (a channel file that cannot be written)
-    // ends that handler only: the standard error box shows it.
-    try {
-        return dialog->HandleMessage(message, wParam, lParam);
-    } catch (const std::exception& error) {
-        ShowErrorBox(window, ErrorText(error));
-    } catch (...) {
-        ShowErrorBox(window, L"");
-    }
-    return 0;
+    return ShowingErrors(window, [&] { return dialog->HandleMessage(message, wParam, lParam); });
 }

@@ -6,29 +6,9 @@
 #include <shlobj.h>
 
 #include "app/gui/channel_setup_layout.h"
+#include "app/win/win_text.h"
 
 namespace {
-
-std::optional<std::string> AnsiFromWide(const std::wstring& text)
-{
-    BOOL usedDefault = FALSE;
-    const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()),
-                                      nullptr, 0, nullptr, &usedDefault);
-    if (n <= 0 || usedDefault)
-        return std::nullopt;
-    std::string bytes(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()), bytes.data(), n,
-                        nullptr, &usedDefault);
-    // Back again, to catch what a best-fit table would still turn into
-    // another character, and so into another folder.
-    const int m = MultiByteToWideChar(CP_ACP, 0, bytes.data(), n, nullptr, 0);
-    std::wstring back(static_cast<std::size_t>(m > 0 ? m : 0), L'\0');
-    if (m > 0)
-        MultiByteToWideChar(CP_ACP, 0, bytes.data(), n, back.data(), m);
-    if (usedDefault || back != text)
-        return std::nullopt;
-    return bytes;
-}
 
 std::wstring DocumentsFolder()
 {

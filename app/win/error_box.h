@@ -17,3 +17,18 @@ void ShowErrorBox(HWND owner, const std::wstring& text, UINT extraFlags = 0);
 
 // The application title of the running executable.
 const std::wstring& Title();
+
+// Runs a window's message handler. An error it raises ends that handler
+// only: the standard error box shows it and the program goes on.
+template <class Handler>
+LRESULT ShowingErrors(HWND window, Handler&& handler)
+{
+    try {
+        return handler();
+    } catch (const std::exception& error) {
+        ShowErrorBox(window, ErrorText(error));
+    } catch (...) {
+        ShowErrorBox(window, L"");
+    }
+    return 0;
+}

@@ -2,6 +2,7 @@
 // Building a window's controls from a layout table at the window's DPI.
 #include <windows.h>
 
+#include <algorithm>
 #include <array>
 #include <string>
 
@@ -12,6 +13,10 @@ HFONT CreateLayoutFont(const wchar_t* face, int height, UINT dpi);
 
 // One control of the table, created at its place and with its caption.
 HWND CreateLayoutControl(HWND parent, HINSTANCE instance, const ControlSpec& spec, UINT dpi);
+// Every control of the table, created in tab order (the tab stops first, in
+// their order), which is the order the dialog keys move through them.
+template <std::size_t N>
+void CreateLayoutControls(HWND parent, HINSTANCE instance, const std::array<ControlSpec, N>& table, UINT dpi);
 // Moves a control to its place at another DPI.
 void PlaceControl(HWND parent, const ControlSpec& spec, UINT dpi);
 
@@ -28,6 +33,19 @@ void FitCaption(HWND parent, const ControlSpec& spec, int rightLimit, UINT dpi);
 void CentreOnScreen(HWND window);
 
 std::wstring WindowTextOf(HWND window);
+
+template <std::size_t N>
+void CreateLayoutControls(HWND parent, HINSTANCE instance, const std::array<ControlSpec, N>& table, UINT dpi)
+{
+    std::array<const ControlSpec*, N> order;
+    for (std::size_t i = 0; i < N; ++i)
+        order[i] = &table[i];
+    std::stable_sort(order.begin(), order.end(), [](const ControlSpec* a, const ControlSpec* b) {
+        return (a->tabOrder < 0 ? N : a->tabOrder) < (b->tabOrder < 0 ? N : b->tabOrder);
+    });
+    for (const ControlSpec* c : order)
+        CreateLayoutControl(parent, instance, *c, dpi);
+}
 
 template <std::size_t N>
 void FitCaptions(HWND parent, const std::array<ControlSpec, N>& table, int clientWidth, UINT dpi)

@@ -14,6 +14,7 @@
 #include "app/win/error_box.h"
 #include "app/win/form_layout.h"
 #include "app/win/win_text.h"
+#include "app/win/window_object.h"
 #include "channel/channel_files.h"
 #include "common/file_io.h"
 #include "common/thread_base.h"
@@ -122,17 +123,7 @@ void TMainForm::Show(int showCommand)
 void TMainForm::CreateControls()
 {
     FDpi = WindowDpi(FHandle);
-    // Creation order is tab order: the tab stops first, in their order.
-    std::vector<const ControlSpec*> order;
-    for (const ControlSpec& c : Controls)
-        order.push_back(&c);
-    std::stable_sort(order.begin(), order.end(), [](const ControlSpec* a, const ControlSpec* b) {
-        const int ta = a->tabOrder < 0 ? 1000 : a->tabOrder;
-        const int tb = b->tabOrder < 0 ? 1000 : b->tabOrder;
-        return ta < tb;
-    });
-    for (const ControlSpec* c : order)
-        CreateLayoutControl(FHandle, FInstance, *c, FDpi);
+    CreateLayoutControls(FHandle, FInstance, Controls, FDpi);
     ApplyDpi(FDpi);
 }
 
@@ -521,26 +512,8 @@ LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 
 LRESULT CALLBACK TMainForm::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_NCCREATE) {
-        auto* form = static_cast<TMainForm*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        form->FHandle = window;
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
-    }
-    auto* form = reinterpret_cast<TMainForm*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    auto* form = WindowObject<TMainForm, &TMainForm::FHandle>(window, message, lParam);
     if (!form)
         return DefWindowProcW(window, message, wParam, lParam);
-    if (message == WM_NCDESTROY) {
-        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-        return DefWindowProcW(window, message, wParam, lParam);
-    }
-    // An error raised by a handler ends that handler only: the standard
-    // error box shows it and the program goes on.
-    try {
-        return form->HandleMessage(message, wParam, lParam);
-    } catch (const std::exception& error) {
-        ShowErrorBox(window, ErrorText(error));
-    } catch (...) {
-        ShowErrorBox(window, L"");
-    }
-    return 0;
+    return ShowingErrors(window, [&] { return form->HandleMessage(message, wParam, lParam); });
 }

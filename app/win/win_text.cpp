@@ -17,6 +17,24 @@ std::wstring ToWide(UINT codePage, std::string_view bytes)
     return wide;
 }
 
+std::optional<std::string> NarrowFromWide(UINT codePage, std::wstring_view text)
+{
+    if (text.empty())
+        return std::string();
+    BOOL usedDefault = FALSE;
+    const int n = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()),
+                                      nullptr, 0, nullptr, &usedDefault);
+    if (n <= 0 || usedDefault)
+        return std::nullopt;
+    std::string bytes(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()), bytes.data(), n,
+                        nullptr, &usedDefault);
+    // The round trip catches what best-fit tables would still map silently.
+    if (usedDefault || ToWide(codePage, bytes) != text)
+        return std::nullopt;
+    return bytes;
+}
+
 } // namespace
 
 std::wstring WideFromCp932(std::string_view bytes)
@@ -31,18 +49,10 @@ std::wstring WideFromUtf8(std::string_view text)
 
 std::optional<std::string> Cp932FromWide(std::wstring_view text)
 {
-    if (text.empty())
-        return std::string();
-    BOOL usedDefault = FALSE;
-    const int n = WideCharToMultiByte(Cp932, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()),
-                                      nullptr, 0, nullptr, &usedDefault);
-    if (n <= 0 || usedDefault)
-        return std::nullopt;
-    std::string bytes(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(Cp932, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()), bytes.data(), n,
-                        nullptr, &usedDefault);
-    // The round trip catches what best-fit tables would still map silently.
-    if (usedDefault || WideFromCp932(bytes) != text)
-        return std::nullopt;
-    return bytes;
+    return NarrowFromWide(Cp932, text);
+}
+
+std::optional<std::string> AnsiFromWide(std::wstring_view text)
+{
+    return NarrowFromWide(CP_ACP, text);
 }

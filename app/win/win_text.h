@@ -10,5 +10,7 @@ std::wstring WideFromCp932(std::string_view bytes);
 // Nothing when a character has no code page 932 form: it must not turn into
 // another character on its way into the settings or onto the wire.
 std::optional<std::string> Cp932FromWide(std::wstring_view text);
+// The same through the system's ANSI code page, for the narrow file functions.
+std::optional<std::string> AnsiFromWide(std::wstring_view text);
 // The program's own fixed texts, which the sources hold as UTF-8.
 std::wstring WideFromUtf8(std::string_view text);

@@ -17,6 +17,7 @@
 #include "channel/channel_files.h"
 #include "channel/channel_list_model.h"
 #include "common/file_io.h"
+#include "gui/failure_screenshot.h"
 #include "gui/gui_driver.h"
 #include "gui/vernwick_app.h"
 #include "support/free_port.h"
@@ -105,11 +106,7 @@ class ChannelSetup : public ::testing::Test {
 protected:
     void TearDown() override
     {
-        if (HasFailure()) {
-            const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-            const std::string name = std::string("failure-") + info->test_suite_name() + "-" + info->name() + ".png";
-            gui::SaveScreenshot(nullptr, gui::ArtifactPath(std::wstring(name.begin(), name.end())));
-        }
+        SaveFailureScreenshot();
         app.EndPolitely(StopWaitMs);
     }
 
@@ -261,6 +258,14 @@ TEST_F(ChannelSetup, ScansTicksMovesRenamesCreatesAndScansAfreshOnReopening)
     OpenAndScan(9);
     EXPECT_EQ(list->ItemText(3, 0), L"ＮＨＫＥテレ３東京");
     EXPECT_EQ(standin.Requests().size(), 2 * DefaultTreeScan.size());
+    // Enter in the name field is "作成": with no row ticked, two empty files.
+    PostMessageW(D(ChannelNameEd), WM_KEYDOWN, VK_RETURN, 0);
+    const auto created = gui::WaitForMessageBox(app.Pid(), WaitMs);
+    ASSERT_TRUE(created);
+    EXPECT_EQ(created->text, L"チャンネルファイルを作成しました。");
+    EXPECT_TRUE(gui::CloseMessageBox(created->window));
+    EXPECT_EQ(app.ReadFile(ChSetFilePath("")), "");
+    EXPECT_EQ(app.ReadFile(ChAliasFilePath("")), "");
     CloseDialog();
 
     // The EpgTimerBon box was never touched: the settings get no key for it.
@@ -361,6 +366,25 @@ TEST_F(ChannelSetup, AClosedScanEndsAfterTheRequestInFlightAndALongListIsWarnedO
     ASSERT_TRUE(longNames.Start({"--tree", longNames.File("tree.txt")}));
     ASSERT_TRUE(gui::SetText(app.Control(MainFormLayout::RemoconPortEd), std::to_wstring(longNames.Port())));
     OpenAndScan(100);
+    // A mouse click on "↓" moves once; held, it repeats after 500 ms, every
+    // 100 ms, and once more on the release.
+    const auto positionOfFirst = [&] {
+        for (int row = 0; row < list->Count(); ++row)
+            if (list->ItemText(row, 0).substr(0, 10) == L"Channel 0x")
+                return row;
+        return -1;
+    };
+    ASSERT_TRUE(list->SetSelected(0, true));
+    const HWND down = D(DownSB);
+    SendMessageW(down, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    SendMessageW(down, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    EXPECT_EQ(positionOfFirst(), 1);
+    SendMessageW(down, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    EXPECT_TRUE(gui::WaitUntil([&] { return positionOfFirst() == 2; }, 1000));  // after 500 ms
+    Sleep(250);
+    SendMessageW(down, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    EXPECT_GE(positionOfFirst(), 4);  // at least one repeat, and the release
+    EXPECT_LE(positionOfFirst(), 6);
     ASSERT_TRUE(list->SetChecked(-1, true));
     const std::size_t size = ViewerReceiveLimit + 1;
     EXPECT_TRUE(gui::WaitUntil([&] { return gui::Text(D(ChListSizeLb)) == FromUtf8(ChListSizeText(size)); }, WaitMs))

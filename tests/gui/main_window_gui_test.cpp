@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "app/gui/main_form_layout.h"
+#include "gui/failure_screenshot.h"
 #include "gui/gui_driver.h"
 #include "gui/vernwick_app.h"
 #include "net/socket.h"
@@ -102,11 +103,7 @@ protected:
     void TearDown() override
     {
         // What the screen showed when a check failed, before the program goes.
-        if (HasFailure()) {
-            const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-            const std::string name = std::string("failure-") + info->test_suite_name() + "-" + info->name() + ".png";
-            gui::SaveScreenshot(nullptr, gui::ArtifactPath(std::wstring(name.begin(), name.end())));
-        }
+        SaveFailureScreenshot();
         app.EndPolitely(StopWaitMs);
     }
 
