@@ -13,16 +13,7 @@ constexpr UINT PassActivationMessage = WM_APP + 1;
 
 void TApplicationWindow::RegisterClass(HINSTANCE instance)
 {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = WindowProc;
-    wc.hInstance = instance;
-    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
-    wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON,
-                                               GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.lpszClassName = WindowClass;
-    RegisterClassExW(&wc);
+    RegisterWindowClass(instance, WindowClass, WindowProc, true);
 }
 
 TApplicationWindow::TApplicationWindow(HINSTANCE instance, const std::wstring& title)

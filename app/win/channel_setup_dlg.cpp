@@ -54,14 +54,7 @@ void MessageBoxUtf8(HWND owner, const std::string& text, const char* caption, UI
 
 void TChannelSetupDlg::RegisterClass(HINSTANCE instance)
 {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = WindowProc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = WindowClass;
-    RegisterClassExW(&wc);
+    RegisterWindowClass(instance, WindowClass, WindowProc, false);
 }
 
 TChannelSetupDlg::TChannelSetupDlg(HINSTANCE instance, TMainForm& mainForm)
@@ -647,13 +640,10 @@ LRESULT TChannelSetupDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lPar
     case ActivateMessage:
         FormActivate();
         return 0;
-    case WM_DPICHANGED: {
+    case WM_DPICHANGED:
         ApplyDpi(HIWORD(wParam));
-        const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
-        SetWindowPos(FHandle, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
-                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+        MoveToSuggestedRect(FHandle, lParam);
         return 0;
-    }
     case WM_CLOSE:
         CloseRequested();
         return 0;

@@ -35,3 +35,10 @@ RECT WindowRectForClient(int width, int height, DWORD style, DWORD exStyle, UINT
         AdjustWindowRectEx(&r, style, FALSE, exStyle);
     return r;
 }
+
+void MoveToSuggestedRect(HWND window, LPARAM suggested)
+{
+    const RECT* r = reinterpret_cast<const RECT*>(suggested);
+    SetWindowPos(window, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+}

@@ -7,3 +7,5 @@
 UINT WindowDpi(HWND window);
 // The window rectangle for a client area at the given DPI.
 RECT WindowRectForClient(int width, int height, DWORD style, DWORD exStyle, UINT dpi);
+// Moves a window to the rectangle WM_DPICHANGED suggests (its lParam).
+void MoveToSuggestedRect(HWND window, LPARAM suggested);

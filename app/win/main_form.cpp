@@ -51,17 +51,7 @@ bool IsEdit(int id)
 
 void TMainForm::RegisterClass(HINSTANCE instance)
 {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = WindowProc;
-    wc.hInstance = instance;
-    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
-    wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON,
-                                               GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = WindowClass;
-    RegisterClassExW(&wc);
+    RegisterWindowClass(instance, WindowClass, WindowProc, true);
 }
 
 TMainForm::TMainForm(HINSTANCE instance, TApplicationWindow& application, std::vector<std::wstring> arguments)
@@ -491,13 +481,10 @@ LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
             PostMessageW(FHandle, WM_CLOSE, 0, 0);
         }
         return 0;
-    case WM_DPICHANGED: {
+    case WM_DPICHANGED:
         ApplyDpi(HIWORD(wParam));
-        const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
-        SetWindowPos(FHandle, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
-                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+        MoveToSuggestedRect(FHandle, lParam);
         return 0;
-    }
     case WM_CLOSE:
         FormClose();
         return 0;

@@ -4,6 +4,10 @@
 // when it learns its handle, and let go at WM_NCDESTROY.
 #include <windows.h>
 
+// A window class of the program's: the arrow cursor, the button-face
+// background, and the program's icon when it has one.
+void RegisterWindowClass(HINSTANCE instance, const wchar_t* name, WNDPROC proc, bool programIcon);
+
 // The window's object for this message, or null (before it is attached, and
 // at WM_NCDESTROY, which then goes to DefWindowProc alone).
 template <class T, HWND T::*Handle>

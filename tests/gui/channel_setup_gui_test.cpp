@@ -19,6 +19,7 @@
 #include "common/file_io.h"
 #include "gui/failure_screenshot.h"
 #include "gui/gui_driver.h"
+#include "gui/layout_checks.h"
 #include "gui/vernwick_app.h"
 #include "support/free_port.h"
 #include "support/standin.h"
@@ -177,22 +178,7 @@ TEST_F(ChannelSetup, ScansTicksMovesRenamesCreatesAndScansAfreshOnReopening)
     OpenAndScan(9);
 
     // The layout.
-    const SIZE client = gui::ClientSize(dialog);
-    EXPECT_EQ(client.cx, ClientWidth);
-    EXPECT_EQ(client.cy, ClientHeight);
-    for (const ControlSpec& c : Controls) {
-        ASSERT_NE(D(c.id), nullptr) << c.name;
-        const RECT r = gui::RectInParent(D(c.id));
-        EXPECT_EQ(r.top, c.top) << c.name;
-        if (c.kind != ControlKind::Label && c.kind != ControlKind::CheckBox) {
-            EXPECT_EQ(r.left, c.left) << c.name;
-            EXPECT_EQ(r.right - r.left, c.width) << c.name;
-            EXPECT_EQ(r.bottom - r.top, c.height) << c.name;
-        }
-        if (c.kind != ControlKind::Edit && c.kind != ControlKind::ListView && c.id != ChListSizeLb &&
-            c.id != ChannelScanLb)
-            EXPECT_EQ(gui::Text(D(c.id)), c.caption) << c.name;
-    }
+    ExpectLayout(dialog, ClientWidth, ClientHeight, Controls, {ChannelScanLb, ChListSizeLb});
     const auto style = static_cast<DWORD>(GetWindowLongPtrW(D(ChannelListView), GWL_STYLE));
     EXPECT_EQ(style & LVS_TYPEMASK, static_cast<DWORD>(LVS_REPORT));
     EXPECT_TRUE(style & LVS_SHOWSELALWAYS);

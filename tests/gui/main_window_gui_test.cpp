@@ -14,6 +14,7 @@
 #include "app/gui/main_form_layout.h"
 #include "gui/failure_screenshot.h"
 #include "gui/gui_driver.h"
+#include "gui/layout_checks.h"
 #include "gui/vernwick_app.h"
 #include "net/socket.h"
 #include "support/alias_rows.h"
@@ -165,23 +166,7 @@ TEST_F(MainWindow, DefaultsWithoutAnIniAndTheCheckBoxRule)
     EXPECT_EQ(gui::Text(application), L"Vernwick");
     EXPECT_TRUE(gui::Visible(application));
     EXPECT_EQ(gui::ClientSize(application).cx, 0);
-    const SIZE client = gui::ClientSize(app.Window());
-    EXPECT_EQ(client.cx, ClientWidth);
-    EXPECT_EQ(client.cy, ClientHeight);
-    for (const ControlSpec& c : Controls) {
-        ASSERT_NE(C(c.id), nullptr) << c.name;
-        // Captions size themselves to the font; everything else sits exactly
-        // where the design puts it.
-        const RECT r = gui::RectInParent(C(c.id));
-        EXPECT_EQ(r.top, c.top) << c.name;
-        if (c.kind != ControlKind::Label && c.kind != ControlKind::CheckBox) {
-            EXPECT_EQ(r.left, c.left) << c.name;
-            EXPECT_EQ(r.right - r.left, c.width) << c.name;
-            EXPECT_EQ(r.bottom - r.top, c.height) << c.name;
-        }
-        if (c.kind != ControlKind::Edit)
-            EXPECT_EQ(gui::Text(C(c.id)), c.caption) << c.name;
-    }
+    ExpectLayout(app.Window(), ClientWidth, ClientHeight, Controls);
     EXPECT_EQ(gui::Text(C(RemoconAddrEd)), L"127.0.0.1");
     EXPECT_EQ(gui::Text(C(RemoconPortEd)), L"1334");
     EXPECT_EQ(gui::Text(C(ServerPortEd)), L"51334");
