@@ -9,6 +9,8 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <string>
 
@@ -70,18 +72,16 @@ public:
     Documents()
     {
         HKEY key;
-        if (RegCreateKeyExW(HKEY_CURRENT_USER, Key, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key, nullptr) !=
-            ERROR_SUCCESS)
-            return;
-        wchar_t old[MAX_PATH * 2];
-        DWORD size = sizeof old;
-        DWORD type = 0;
-        if (RegQueryValueExW(key, L"Personal", nullptr, &type, reinterpret_cast<BYTE*>(old), &size) == ERROR_SUCCESS)
-            FOld = std::make_pair(type, std::wstring(old, size / sizeof(wchar_t)));
-        const std::wstring path = FDir.Path().wstring();
-        RegSetValueExW(key, L"Personal", 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
-                       static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
-        RegCloseKey(key);
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, Key, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+            wchar_t old[MAX_PATH * 2];
+            DWORD size = sizeof old;
+            DWORD type = 0;
+            if (RegQueryValueExW(key, L"Personal", nullptr, &type, reinterpret_cast<BYTE*>(old), &size) ==
+                ERROR_SUCCESS)
+                FOld = std::make_pair(type, std::wstring(old, size / sizeof(wchar_t)));
+            RegCloseKey(key);
+        }
+        MoveTo(FDir.Path());
     }
     ~Documents()
     {
@@ -96,8 +96,30 @@ public:
         RegCloseKey(key);
     }
 
-    std::string EpgTimerBon() const { return FDir.File("EpgTimerBon"); }
+    // A folder of this name in the test's own becomes the documents folder.
+    void MoveToSubfolder(const std::wstring& name)
+    {
+        std::filesystem::create_directory(FDir.Path() / name);
+        MoveTo(FDir.Path() / name);
+    }
+    const std::filesystem::path& Path() const { return FPath; }
+    std::string EpgTimerBon() const { return (FPath / "EpgTimerBon").string(); }
 
+private:
+    void MoveTo(const std::filesystem::path& folder)
+    {
+        FPath = folder;
+        HKEY key;
+        if (RegCreateKeyExW(HKEY_CURRENT_USER, Key, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) !=
+            ERROR_SUCCESS)
+            return;
+        const std::wstring path = folder.wstring();
+        RegSetValueExW(key, L"Personal", 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
+                       static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
+        RegCloseKey(key);
+    }
+
+    std::filesystem::path FPath;
 private:
     TempDir FDir;
     std::optional<std::pair<DWORD, std::wstring>> FOld;
@@ -295,6 +317,27 @@ TEST_F(ChannelSetup, TheEpgTimerBonCopyAndAFileThatCannotBeWritten)
     EXPECT_EQ(app.ReadFile(ChSetFilePath("")), chSet);
     EXPECT_EQ(app.ReadFile(ChAliasFilePath("")), aliasBefore);
     EXPECT_EQ(ReadWholeFile(ChSetFilePath(documents.EpgTimerBon() + "/")), std::optional<std::string>(chSet));
+
+    // A documents folder whose name the ANSI code page may lack is reached
+    // through its short name.
+    documents.MoveToSubfolder(L"録画の書類");
+    EXPECT_EQ(Create(), std::vector<std::wstring>{L"チャンネルファイルの作成: チャンネルファイルを作成しました。"});
+    std::ifstream copy(documents.Path() / L"EpgTimerBon" / L"BonDriver_TVTest(TVTest).ChSet.txt", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(copy), {}), app.ReadFile(ChSetFilePath("")));
+    copy.close();
+
+    // A copy that cannot be written there: its box names it, and the files
+    // beside the program stay as they were.
+    const std::wstring copyPath = (documents.Path() / L"EpgTimerBon" / L"BonDriver_TVTest(TVTest).ChSet.txt").wstring();
+    const std::string chSetBefore = app.ReadFile(ChSetFilePath(""));
+    ASSERT_TRUE(SetFileAttributesW(copyPath.c_str(), FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(list->SetChecked(4, true));
+    const std::vector<std::wstring> copyBoxes = Create();
+    SetFileAttributesW(copyPath.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ASSERT_EQ(copyBoxes.size(), 1u);
+    EXPECT_NE(copyBoxes[0].find(L"EpgTimerBon\\BonDriver_TVTest(TVTest).ChSet.txt を作成できません."), std::wstring::npos)
+        << copyBoxes[0];
+    EXPECT_EQ(app.ReadFile(ChSetFilePath("")), chSetBefore);
     CloseDialog();
 
     // The choice is kept in the settings.
