@@ -66,15 +66,4 @@ inline constexpr std::array<ColumnSpec, 4> Columns = {{
     {L"チャンネル", 70},
 }};
 
-// The file names of the EpgTimerBon copy: the ChSet file in this folder of
-// the user's documents folder, where TVTest reads its channel list.
-inline constexpr const wchar_t* EpgTimerBonFolderName = L"EpgTimerBon";
-
-// How often the dialog takes the scan's news, sets the progress label and
-// redraws the list while rows pour in, so that a thousand rows from a quick
-// EpgDataCap_Bon do not cost a thousand repaints.
-inline constexpr unsigned NewsIntervalMs = 20;
-inline constexpr unsigned LabelIntervalMs = 30;
-inline constexpr unsigned ListRedrawIntervalMs = 250;
-
 } // namespace ChannelSetupLayout

@@ -32,6 +32,13 @@ constexpr UINT ScanNewsMessage = WM_APP + 1;
 // Sent to itself once shown: the activation that starts the scan.
 constexpr UINT ActivateMessage = WM_APP + 2;
 
+// How often the dialog takes the scan's news, sets the progress label and
+// redraws the list while rows pour in, so that a thousand rows from a quick
+// EpgDataCap_Bon do not cost a thousand repaints.
+constexpr UINT NewsIntervalMs = 20;
+constexpr UINT LabelIntervalMs = 30;
+constexpr UINT ListRedrawIntervalMs = 250;
+
 constexpr UINT_PTR UpDownTimer = 1;
 constexpr UINT_PTR NewsTimer = 2;
 constexpr UINT_PTR LabelTimer = 3;

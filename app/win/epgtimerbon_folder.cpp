@@ -5,10 +5,12 @@
 #include <knownfolders.h>
 #include <shlobj.h>
 
-#include "app/gui/channel_setup_layout.h"
 #include "app/win/win_text.h"
 
 namespace {
+
+// TVTest's own folder in the user's documents folder.
+constexpr const wchar_t* EpgTimerBonFolderName = L"EpgTimerBon";
 
 std::wstring DocumentsFolder()
 {
@@ -30,7 +32,7 @@ std::wstring EpgTimerBonFolder()
     std::wstring folder = documents;
     if (folder.back() != L'\\')
         folder += L'\\';
-    return folder + ChannelSetupLayout::EpgTimerBonFolderName + L"\\";
+    return folder + EpgTimerBonFolderName + L"\\";
 }
 
 std::optional<std::string> AnsiEpgTimerBonFolder(const std::wstring& folder)
@@ -52,5 +54,5 @@ std::optional<std::string> AnsiEpgTimerBonFolder(const std::wstring& folder)
     shortName.resize(m);
     if (shortName.back() != L'\\')
         shortName += L'\\';
-    return AnsiFromWide(shortName + ChannelSetupLayout::EpgTimerBonFolderName + L"\\");
+    return AnsiFromWide(shortName + EpgTimerBonFolderName + L"\\");
 }
