@@ -183,8 +183,7 @@ bool TChannelSetupDlg::Execute()
     EnableWindow(owner, TRUE);
     ShowWindow(FHandle, SW_HIDE);
     // Ends with the request in flight, when the program quits mid-scan.
-    FScanThread.reset();
-    SetScanning(false);
+    StopScan();
     FreeChannelRecords();
     if (quit)
         PostQuitMessage(static_cast<int>(quitCode));
@@ -290,7 +289,7 @@ void TChannelSetupDlg::RedrawList()
         SendMessageW(FList, WM_SETREDRAW, FALSE, 0);
 }
 
-void TChannelSetupDlg::ScanEnded(ChannelScanOutcome outcome)
+void TChannelSetupDlg::StopScan()
 {
     FScanThread.reset();
     for (UINT_PTR timer : {NewsTimer, LabelTimer, ListRedrawTimer})
@@ -299,6 +298,11 @@ void TChannelSetupDlg::ScanEnded(ChannelScanOutcome outcome)
     RedrawList();
     ShowWindow(Control(ChannelScanLb), SW_HIDE);
     SetScanning(false);
+}
+
+void TChannelSetupDlg::ScanEnded(ChannelScanOutcome outcome)
+{
+    StopScan();
     if (outcome == ChannelScanOutcome::ConnectFailed) {
         MessageBoxUtf8(FHandle, RemoconConnectFailedText, ScanFailedCaption, MB_ICONERROR);
         FModalResult = ModalResultNo;

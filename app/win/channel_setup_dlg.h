@@ -57,6 +57,9 @@ private:
     void TakeScanNews();
     void ShowProgress();
     void RedrawList();
+    // Ends the scan's thread (after the request in flight), its timers and
+    // its inert state.
+    void StopScan();
     void ScanEnded(ChannelScanOutcome outcome);
     void SetScanning(bool scanning);
     // 閉じる, Esc and the close box: a running scan is cancelled first and the
