@@ -32,55 +32,41 @@ void ExpectEnabled(const CMainFormModel& m, bool settings, bool path, bool butto
 
 } // namespace
 
-TEST(MainFormModel, PathControlsFollowTheCheckBoxOnlyWhileTheSettingsAreEnabled)
-{
-    CMainFormModel m;
-    ExpectEnabled(m, true, false, true);
-    m.settings.EpgDataCapBonAutoLaunch = true;
-    ExpectEnabled(m, true, true, true);
-    EXPECT_EQ(m.Press(), ServerAction::Start);
-    m.StartSucceeded();
-    ExpectEnabled(m, false, false, true);  // checked, but locked while running
-    m.settings.EpgDataCapBonAutoLaunch = false;
-    EXPECT_EQ(m.Press(), ServerAction::Stop);
-    m.settings.EpgDataCapBonAutoLaunch = true;
-    ExpectEnabled(m, true, true, false);  // stopping: editable, button still disabled
-
-    EXPECT_EQ(EditColoursFor(true).background, SystemColour::Window);
-    EXPECT_EQ(EditColoursFor(true).text, SystemColour::WindowText);
-    EXPECT_EQ(EditColoursFor(false).background, SystemColour::ButtonFace);
-    EXPECT_EQ(EditColoursFor(false).text, SystemColour::ButtonText);
-}
-
-TEST(MainFormModel, ServerButtonGoesStoppedRunningStoppingStopped)
+TEST(MainFormModel, ButtonGoesStoppedRunningStoppingStoppedAndPathControlsFollowTheCheckBoxWhenEditable)
 {
     CMainFormModel m;
     EXPECT_EQ(m.State(), ServerState::Stopped);
     EXPECT_FALSE(m.ButtonDown());
+    ExpectEnabled(m, true, false, true);
+    m.settings.EpgDataCapBonAutoLaunch = true;
+    ExpectEnabled(m, true, true, true);
 
     // A failed start (a missing channel file) leaves the button up.
     EXPECT_EQ(m.Press(), ServerAction::Start);
     m.StartFailed();
     EXPECT_EQ(m.State(), ServerState::Stopped);
     EXPECT_FALSE(m.ButtonDown());
-    EXPECT_TRUE(m.ButtonEnabled());
+    ExpectEnabled(m, true, true, true);
 
     EXPECT_EQ(m.Press(), ServerAction::Start);
     m.StartSucceeded();
     EXPECT_EQ(m.State(), ServerState::Running);
     EXPECT_TRUE(m.ButtonDown());
+    ExpectEnabled(m, false, false, true);  // checked, but locked while running
 
+    m.settings.EpgDataCapBonAutoLaunch = false;
     EXPECT_EQ(m.Press(), ServerAction::Stop);
     EXPECT_EQ(m.State(), ServerState::Stopping);
     EXPECT_FALSE(m.ButtonDown());
-    EXPECT_FALSE(m.ButtonEnabled());
+    ExpectEnabled(m, true, false, false);  // stopping: editable, button still disabled
+    m.settings.EpgDataCapBonAutoLaunch = true;
+    ExpectEnabled(m, true, true, false);
     // A click that reaches the disabled button anyway changes nothing.
     EXPECT_EQ(m.Press(), ServerAction::None);
     EXPECT_EQ(m.State(), ServerState::Stopping);
-
     m.Finished();
     EXPECT_EQ(m.State(), ServerState::Stopped);
-    EXPECT_TRUE(m.ButtonEnabled());
+    ExpectEnabled(m, true, true, true);
 
     // The server ending by itself (it could not listen) pops the button up.
     m.Press();
@@ -88,7 +74,12 @@ TEST(MainFormModel, ServerButtonGoesStoppedRunningStoppingStopped)
     m.Finished();
     EXPECT_EQ(m.State(), ServerState::Stopped);
     EXPECT_FALSE(m.ButtonDown());
-    ExpectEnabled(m, true, false, true);
+    ExpectEnabled(m, true, true, true);
+
+    EXPECT_EQ(EditColoursFor(true).background, SystemColour::Window);
+    EXPECT_EQ(EditColoursFor(true).text, SystemColour::WindowText);
+    EXPECT_EQ(EditColoursFor(false).background, SystemColour::ButtonFace);
+    EXPECT_EQ(EditColoursFor(false).text, SystemColour::ButtonText);
 }
 
 TEST(MainFormModel, ArgumentsComeFromTheSettingsWithPortFallbacks)

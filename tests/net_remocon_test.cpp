@@ -6,11 +6,7 @@
 #include "remocon/patched_net_remocon.h"
 #include "support/scripted_peer.h"
 
-namespace {
-
 using namespace std::chrono_literals;
-
-} // namespace
 
 TEST(NetRemoconExchange, PiecesWithinTheQuietPeriodAreOneReplyAndAPauseCutsIt)
 {
@@ -45,6 +41,7 @@ TEST(NetRemoconExchange, FailuresGiveMinusOneAndLeaveTheCallersValues)
         {Bytes("0\t-1\t7\tSeven\t")}, // current -1 keeps the caller's; trailing TAB dropped
         {Bytes("0")},                 // status reply
         {Bytes("12 trailing")},       // status read with the C library's rules
+        {Bytes("now on air")},
         {CloseConnection()},
     });
     CNetRemocon client(ConnectLoopback(peer.Port()), true);
@@ -58,28 +55,23 @@ TEST(NetRemoconExchange, FailuresGiveMinusOneAndLeaveTheCallersValues)
     EXPECT_EQ(list, (NamedNumberList{{"Seven", 7}}));
     EXPECT_EQ(client.SetBon(1), 0);
     EXPECT_EQ(client.SetService(1040), 12);
-    // The peer closes before answering: the list exchange fails at once.
+    EXPECT_EQ(client.GetNowPgInfo(), "now on air");
+    // The peer closes before answering: a text exchange gives an empty text,
+    // and a list exchange after it fails at once.
+    EXPECT_EQ(client.GetNextPgInfo(), "");
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(client.GetBonList(list, &current), StatusFailed);
     EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
     EXPECT_TRUE(client.PeerClosed());
     EXPECT_EQ(client.SetCh(1), StatusFailed);
     EXPECT_EQ(peer.Requests(), (std::vector<std::string>{"GetServiceList", "GetSpaceList", "SetBon:1",
-                                                          "SetService:1040", "GetBonList"}));
-}
-
-TEST(NetRemoconExchange, ATextExchangeWithAClosingPeerGivesAnEmptyText)
-{
-    ScriptedPeer peer({{Bytes("now on air")}, {CloseConnection()}});
-    CNetRemocon client(ConnectLoopback(peer.Port()), true);
-    EXPECT_EQ(client.GetNowPgInfo(), "now on air");
-    EXPECT_EQ(client.GetNextPgInfo(), "");
-    EXPECT_TRUE(client.PeerClosed());
+                                                          "SetService:1040", "GetNowPgInfo", "GetNextPgInfo"}));
 }
 
 TEST(NetRemoconExchange, AnUpstreamThatNeverAnswersFailsAfterTheReplyTimeout)
 {
-    ScriptedPeer peer({{StaySilent()}});
+    // A list exchange, and (on the virtual tuner's forwarding) a status one.
+    ScriptedPeer peer({{StaySilent()}}), statusPeer({{StaySilent()}});
     CNetRemocon client(ConnectLoopback(peer.Port()), true);
     client.SetReplyTimeout(300);
     const auto start = std::chrono::steady_clock::now();
@@ -94,13 +86,9 @@ TEST(NetRemoconExchange, AnUpstreamThatNeverAnswersFailsAfterTheReplyTimeout)
     EXPECT_EQ(client.GetNowPgInfo(), FailedText);
     EXPECT_EQ(peer.Requests().size(), 1u);
     EXPECT_GE(ReplyTimeoutMs, 10000) << "EpgDataCap_Bon needs seconds to open a tuner driver";
-}
 
-TEST(NetRemoconExchange, AStatusExchangeTimesOutToo)
-{
-    ScriptedPeer peer({{StaySilent()}});
-    CPatchedNetRemocon client({}, {}, ConnectLoopback(peer.Port()), true, true);
-    client.SetReplyTimeout(200);
-    EXPECT_EQ(client.SetService(5), StatusFailed);
-    EXPECT_TRUE(client.OutOfStep());
+    CPatchedNetRemocon patched({}, {}, ConnectLoopback(statusPeer.Port()), true, true);
+    patched.SetReplyTimeout(200);
+    EXPECT_EQ(patched.SetService(5), StatusFailed);
+    EXPECT_TRUE(patched.OutOfStep());
 }

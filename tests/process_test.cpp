@@ -9,6 +9,7 @@
 #include "process/child_process.h"
 #include "process/command_line.h"
 #include "process/epgdatacapbon_manager.h"
+#include "support/server_fixture.h"
 #include "support/temp_dir.h"
 #include "support/tool_path.h"
 
@@ -17,23 +18,6 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using Strings = std::vector<std::string>;
-
-template <typename Predicate>
-bool WaitUntil(Predicate predicate, std::chrono::milliseconds limit = 10s)
-{
-    const auto deadline = Clock::now() + limit;
-    while (!predicate()) {
-        if (Clock::now() >= deadline)
-            return false;
-        std::this_thread::sleep_for(10ms);
-    }
-    return true;
-}
-
-long ElapsedMs(Clock::time_point since)
-{
-    return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
-}
 
 std::string UniqueStem(const std::string& prefix)
 {
@@ -45,9 +29,9 @@ std::string UniqueStem(const std::string& prefix)
 // A copy of the sleeper under a file name of its own, so that no other test
 // (or other running copy) has a process of that name; short enough to be a
 // whole process command name (15 bytes). The window text is just as unique.
-class StandIn {
+class Sleeper {
 public:
-    explicit StandIn(const std::string& stem = UniqueStem("ed"))
+    explicit Sleeper(const std::string& stem = UniqueStem("ed"))
         : FStem(stem), FWindowText("EpgDataCap_Bon " + stem)
     {
         const std::filesystem::path tool = ToolPath("vernwick-sleeper");
@@ -83,7 +67,7 @@ private:
     std::string FPath;
 };
 
-std::unique_ptr<CEpgDataCapBonManager> ManagerFor(const StandIn& standIn, const std::string& params,
+std::unique_ptr<CEpgDataCapBonManager> ManagerFor(const Sleeper& standIn, const std::string& params,
                                                   std::function<bool()> quitting = [] { return false; })
 {
     auto manager =
@@ -181,10 +165,12 @@ TEST(ChildProcess, StartWaitTerminateAndExitCode)
     EXPECT_FALSE(missing.Running());
 }
 
-TEST(EpgDataCapBonManager, LaunchesOnceAndEndsItsCopyPolitely)
+TEST(EpgDataCapBonManager, LaunchesOnceWithItsParametersSplitAndEndsItsCopyPolitely)
 {
-    StandIn standIn;
-    auto manager = ManagerFor(standIn, standIn.Params());
+    Sleeper standIn;
+    const std::string argsFile = standIn.File("args");
+    auto manager = ManagerFor(standIn, standIn.Params("--args-file " + QuoteArgument(argsFile) +
+                                                      R"( "two words" a\\"b c" "" x)"));
     EXPECT_FALSE(manager->FindRunningProcess());
     EXPECT_FALSE(manager->Launched());
     ASSERT_TRUE(manager->LaunchIfNotRunning());
@@ -193,6 +179,10 @@ TEST(EpgDataCapBonManager, LaunchesOnceAndEndsItsCopyPolitely)
     const long pid = manager->LaunchedProcessId();
     EXPECT_GT(pid, 0);
     const bool polite = standIn.CanBeAskedToQuit();
+    // The file is written before the program finishes starting up.
+    EXPECT_EQ(ReadWholeFile(argsFile),
+              "--window\n" + standIn.WindowText() + "\n--quit-file\n" + standIn.File("quit") + "\n--polite-file\n" +
+                  standIn.File("polite") + "\n--args-file\n" + argsFile + "\ntwo words\na\\b c\n\nx\n");
 
     // Running: nothing more is started and the held copy stays the same.
     EXPECT_FALSE(manager->LaunchIfNotRunning());
@@ -211,7 +201,7 @@ TEST(EpgDataCapBonManager, LaunchesOnceAndEndsItsCopyPolitely)
 
 TEST(EpgDataCapBonManager, EndsByForceAfterTheQuitTimeOut)
 {
-    StandIn standIn;
+    Sleeper standIn;
     auto manager = ManagerFor(standIn, standIn.Params("--ignore-term"));
     manager->SetQuitTimeoutMs(300);
     ASSERT_TRUE(manager->LaunchIfNotRunning());
@@ -236,7 +226,7 @@ TEST(EpgDataCapBonManager, EndsByForceAfterTheQuitTimeOut)
 
 TEST(EpgDataCapBonManager, LeavesACopyItDidNotStartAlone)
 {
-    StandIn standIn;
+    Sleeper standIn;
     // The manager's file name differs from the running copy's in letter case
     // only; the file itself need not exist since the running copy is found.
     std::string upper = standIn.Stem();
@@ -248,7 +238,7 @@ TEST(EpgDataCapBonManager, LeavesACopyItDidNotStartAlone)
     ASSERT_TRUE(userCopy.Start(standIn.Path(), {"--window", standIn.WindowText()}));
     CEpgDataCapBonManager manager(managerPath, "", standIn.WindowText(), [] { return false; });
     manager.SetQuitTimeoutMs(300);
-    ASSERT_TRUE(WaitUntil([&] { return manager.FindRunningProcess(); }));
+    ASSERT_TRUE(WaitFor([&] { return manager.FindRunningProcess(); }, 10000));
     EXPECT_FALSE(manager.LaunchIfNotRunning());
     EXPECT_FALSE(manager.Launched());
     manager.Close(true);
@@ -258,7 +248,7 @@ TEST(EpgDataCapBonManager, LeavesACopyItDidNotStartAlone)
     // A copy of its own, beside the user's that has the same window text:
     // only its own copy is asked to quit and ended.
     userCopy.Terminate();
-    ASSERT_TRUE(WaitUntil([&] { return !manager.FindRunningProcess(); }));
+    ASSERT_TRUE(WaitFor([&] { return !manager.FindRunningProcess(); }, 10000));
     CEpgDataCapBonManager own(standIn.Path(), standIn.Params(), standIn.WindowText(), [] { return false; });
     ASSERT_TRUE(own.LaunchIfNotRunning());
     const bool polite = standIn.CanBeAskedToQuit();
@@ -276,7 +266,7 @@ TEST(EpgDataCapBonManager, LeavesACopyItDidNotStartAlone)
 
 TEST(EpgDataCapBonManager, ALetGoCopyIsNotStartedAgainButOneTheUserClosedIs)
 {
-    StandIn standIn;
+    Sleeper standIn;
     auto manager = ManagerFor(standIn, standIn.Params("--exit-after-ms 1500"));
     ASSERT_TRUE(manager->LaunchIfNotRunning());
     manager->Close(false);
@@ -287,13 +277,13 @@ TEST(EpgDataCapBonManager, ALetGoCopyIsNotStartedAgainButOneTheUserClosedIs)
     manager->Close(true); // not held any more: not ended
     EXPECT_TRUE(manager->FindRunningProcess());
     // It ends on its own, not by request.
-    EXPECT_TRUE(WaitUntil([&] { return !manager->FindRunningProcess(); }));
+    EXPECT_TRUE(WaitFor([&] { return !manager->FindRunningProcess(); }, 10000));
     EXPECT_FALSE(standIn.QuitPolitely());
 
     // A held copy that ended is started anew.
     auto held = ManagerFor(standIn, standIn.Params("--exit-after-ms 200"));
     ASSERT_TRUE(held->LaunchIfNotRunning());
-    ASSERT_TRUE(WaitUntil([&] { return !held->FindRunningProcess(); }));
+    ASSERT_TRUE(WaitFor([&] { return !held->FindRunningProcess(); }, 10000));
     EXPECT_TRUE(held->Launched()) << "still held until released";
     ASSERT_TRUE(held->LaunchIfNotRunning());
     EXPECT_TRUE(held->FindRunningProcess());
@@ -313,28 +303,9 @@ TEST(EpgDataCapBonManager, StartFailureIsSilent)
     }
 }
 
-TEST(EpgDataCapBonManager, ParametersReachTheProgramSplit)
-{
-    StandIn standIn;
-    const std::string argsFile = standIn.File("args");
-    auto manager = ManagerFor(standIn, "/min --args-file " + QuoteArgument(argsFile) + R"( "two words" a\\"b c" "" x)");
-    ASSERT_TRUE(manager->LaunchIfNotRunning());
-    // The file is written before the program finishes starting up.
-    EXPECT_EQ(ReadWholeFile(argsFile), std::optional<std::string>("/min\n--args-file\n" + argsFile +
-                                                                  "\ntwo words\na\\b c\n\nx\n"));
-    manager->Close(true);
-
-    // Without parameters the program gets none.
-    auto bare = ManagerFor(standIn, "");
-    ASSERT_TRUE(bare->LaunchIfNotRunning());
-    EXPECT_TRUE(bare->FindRunningProcess());
-    bare->Close(true);
-    EXPECT_FALSE(bare->FindRunningProcess());
-}
-
 TEST(EpgDataCapBonManager, WaitsForStartUpUntilQuitting)
 {
-    StandIn standIn;
+    Sleeper standIn;
     auto manager = ManagerFor(standIn, standIn.Params("--startup-ms 700"));
     auto started = Clock::now();
     ASSERT_TRUE(manager->LaunchIfNotRunning());

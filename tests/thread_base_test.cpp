@@ -47,7 +47,7 @@ private:
 
 } // namespace
 
-TEST(TThread, StartsSuspendedAndStopsOnRequest)
+TEST(TThread, StartsSuspendedStopsOnRequestAndCanFreeItself)
 {
     std::atomic<int> turns{0};
     std::atomic<bool> destroyed{false};
@@ -65,43 +65,37 @@ TEST(TThread, StartsSuspendedAndStopsOnRequest)
         EXPECT_LT(turns, 2000);
     }
     EXPECT_TRUE(destroyed);
-}
 
-TEST(TThread, ASelfFreeingThreadDeletesItselfWhenItsBodyReturns)
-{
-    std::atomic<int> turns{0};
-    std::atomic<bool> destroyed{false};
-    auto* worker = new Worker(turns, destroyed);
-    worker->SetFreeOnTerminate(true);
-    worker->Resume();
-    worker->Terminate();
+    // A self-freeing thread deletes itself when its body returns.
+    destroyed = false;
+    auto* self = new Worker(turns, destroyed);
+    self->SetFreeOnTerminate(true);
+    self->Resume();
+    self->Terminate();
     for (int i = 0; i < 400 && !destroyed; ++i)
         std::this_thread::sleep_for(5ms);
     EXPECT_TRUE(destroyed);
 }
 
-TEST(TThread, SynchronizeRunsOnTheMainThreadWhileTheWorkerWaits)
+TEST(TThread, SynchronizeRunsOnTheMainThreadAndIsAnnouncedToALoopThatWaitsElsewhere)
 {
     MainThreadCalls::BecomeMainThread();
     std::thread::id ranOn;
-    Reporter reporter(ranOn);
-    reporter.Resume();
-    int ran = 0;
-    for (int i = 0; i < 100 && ran == 0; ++i)
-        ran += MainThreadCalls::RunPending(50);
-    reporter.WaitFor();
-    EXPECT_EQ(ran, 1);
-    EXPECT_EQ(ranOn, std::this_thread::get_id());
-}
-
-TEST(TThread, AQueuedCallIsAnnouncedToAMainLoopThatWaitsElsewhere)
-{
+    {
+        Reporter reporter(ranOn);
+        reporter.Resume();
+        int ran = 0;
+        for (int i = 0; i < 100 && ran == 0; ++i)
+            ran += MainThreadCalls::RunPending(50);
+        reporter.WaitFor();
+        EXPECT_EQ(ran, 1);
+        EXPECT_EQ(ranOn, std::this_thread::get_id());
+    }
     // The window's loop sleeps in the message wait, not in RunPending: it runs
     // the call only because the notifier (a posted message there) told it to.
-    MainThreadCalls::BecomeMainThread();
+    ranOn = {};
     std::atomic<int> announced{0};
     MainThreadCalls::SetNotifier([&announced] { ++announced; });
-    std::thread::id ranOn;
     Reporter reporter(ranOn);
     reporter.Resume();
     for (int i = 0; i < 1000 && announced == 0; ++i)

@@ -6,9 +6,9 @@
 
 #include <gdiplus.h>
 
-#include <chrono>
-#include <thread>
 #include <vector>
+
+#include "support/server_fixture.h"
 
 namespace gui {
 
@@ -52,14 +52,7 @@ BOOL CALLBACK Match(HWND window, LPARAM data)
 
 bool WaitUntil(const std::function<bool()>& condition, int timeoutMs)
 {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;) {
-        if (condition())
-            return true;
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(PollMs));
-    }
+    return WaitFor(condition, timeoutMs);
 }
 
 HWND FindProcessWindow(DWORD pid, const wchar_t* className, const wchar_t* caption, bool visibleOnly)
@@ -194,55 +187,42 @@ int RemoteListView::Count() const
     return static_cast<int>(Send(FList, LVM_GETITEMCOUNT));
 }
 
-int RemoteListView::SelectedCount() const
-{
-    return static_cast<int>(Send(FList, LVM_GETSELECTEDCOUNT));
-}
-
 bool RemoteListView::Checked(int row) const
 {
     const auto state = static_cast<UINT>(Send(FList, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_STATEIMAGEMASK));
     return (state & LVIS_STATEIMAGEMASK) == INDEXTOSTATEIMAGEMASK(2);
 }
 
-std::wstring RemoteListView::ItemText(int row, int column) const
+template <typename Item>
+std::wstring RemoteListView::RemoteText(UINT message, WPARAM wParam, Item item) const
 {
     if (!FRemote)
         return L"";
     auto* base = static_cast<char*>(FRemote);
     auto* remoteText = reinterpret_cast<wchar_t*>(base + 4096);
-    LVITEMW item{};
-    item.iSubItem = column;
     item.pszText = remoteText;
     item.cchTextMax = static_cast<int>(TextRoom);
-    if (!WriteProcessMemory(FProcess, base, &item, sizeof item, nullptr))
-        return L"";
-    const auto n = static_cast<std::size_t>(
-        Send(FList, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(base)));
     std::vector<wchar_t> text(TextRoom, L'\0');
-    if (!ReadProcessMemory(FProcess, remoteText, text.data(), TextRoom * sizeof(wchar_t), nullptr))
+    if (!WriteProcessMemory(FProcess, base, &item, sizeof item, nullptr) ||
+        !Send(FList, message, wParam, reinterpret_cast<LPARAM>(base)) ||
+        !ReadProcessMemory(FProcess, remoteText, text.data(), TextRoom * sizeof(wchar_t), nullptr))
         return L"";
-    return std::wstring(text.data(), n < TextRoom ? n : TextRoom - 1);
+    text.back() = L'\0';
+    return std::wstring(text.data());
+}
+
+std::wstring RemoteListView::ItemText(int row, int column) const
+{
+    LVITEMW item{};
+    item.iSubItem = column;
+    return RemoteText(LVM_GETITEMTEXTW, static_cast<WPARAM>(row), item);
 }
 
 std::wstring RemoteListView::ColumnCaption(int column) const
 {
-    if (!FRemote)
-        return L"";
-    auto* base = static_cast<char*>(FRemote);
-    auto* remoteText = reinterpret_cast<wchar_t*>(base + 4096);
     LVCOLUMNW col{};
     col.mask = LVCF_TEXT;
-    col.pszText = remoteText;
-    col.cchTextMax = static_cast<int>(TextRoom);
-    if (!WriteProcessMemory(FProcess, base, &col, sizeof col, nullptr) ||
-        !Send(FList, LVM_GETCOLUMNW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(base)))
-        return L"";
-    std::vector<wchar_t> text(TextRoom, L'\0');
-    if (!ReadProcessMemory(FProcess, remoteText, text.data(), TextRoom * sizeof(wchar_t), nullptr))
-        return L"";
-    text.back() = L'\0';
-    return std::wstring(text.data());
+    return RemoteText(LVM_GETCOLUMNW, static_cast<WPARAM>(column), col);
 }
 
 bool RemoteListView::SetChecked(int row, bool checked)

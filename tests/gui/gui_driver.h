@@ -11,9 +11,7 @@
 
 namespace gui {
 
-inline constexpr int PollMs = 20;
-
-// Polls condition every PollMs until it holds or timeoutMs has passed.
+// Polls condition until it holds or timeoutMs has passed.
 bool WaitUntil(const std::function<bool()>& condition, int timeoutMs);
 
 // A top-level window of process pid with the class name (and caption, when
@@ -66,10 +64,13 @@ public:
     // row -1: every row.
     bool SetChecked(int row, bool checked);
     bool SetSelected(int row, bool selected);
-    int SelectedCount() const;
 
 private:
     bool SetState(int row, UINT state, UINT mask);
+    // Sends message with the structure (whose text points past it) copied
+    // into the list's process, and reads the text back.
+    template <typename Item>
+    std::wstring RemoteText(UINT message, WPARAM wParam, Item item) const;
 
     HWND FList;
     HANDLE FProcess = nullptr;

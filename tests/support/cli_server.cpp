@@ -1,12 +1,10 @@
 #include "support/cli_server.h"
 
-#include <chrono>
-#include <thread>
-
 #include "channel/channel_files.h"
 #include "common/file_io.h"
 #include "common/ini_profile.h"
 #include "support/run_tool.h"
+#include "support/server_fixture.h"
 #include "support/tool_path.h"
 
 CliServer::CliServer()
@@ -58,11 +56,5 @@ std::string CliServer::Errors() const
 
 bool CliServer::WaitForOutput(const std::string& text, int timeoutMs) const
 {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    do {
-        if (Output().find(text) != std::string::npos)
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    } while (std::chrono::steady_clock::now() < deadline);
-    return false;
+    return WaitFor([&] { return Output().find(text) != std::string::npos; }, timeoutMs);
 }

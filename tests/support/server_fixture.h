@@ -3,6 +3,7 @@
 // the stand-in's tree, polling and counting, the server process's threads and
 // descriptors, and a copy of the stand-in that the server launches as
 // EpgDataCap_Bon.
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>

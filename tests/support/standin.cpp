@@ -1,10 +1,8 @@
 #include "support/standin.h"
 
-#include <chrono>
-#include <thread>
-
 #include "common/file_io.h"
 #include "support/port_file.h"
+#include "support/run_tool.h"
 #include "support/tool_path.h"
 
 namespace {
@@ -46,17 +44,8 @@ std::vector<std::string> StandIn::LogLines() const
 
 std::vector<std::string> StandInLogLines(const std::string& logFile)
 {
-    std::vector<std::string> lines;
-    const auto text = ReadWholeFile(logFile);
-    if (!text)
-        return lines;
-    std::size_t start = 0;
     // Only lines with their LF: one being written now is not complete yet.
-    for (std::size_t end = text->find('\n'); end != std::string::npos; end = text->find('\n', start)) {
-        lines.push_back(text->substr(start, end - start));
-        start = end + 1;
-    }
-    return lines;
+    return Lines(ReadWholeFile(logFile).value_or(""));
 }
 
 std::vector<std::string> StandIn::Requests() const
