@@ -26,20 +26,10 @@ NamedNumberList Channels()
 }
 
 // The requests that arrived since the last call.
-class Log {
-public:
-    explicit Log(const StandIn& standin) : FStandIn(standin) {}
-    Requests Next()
-    {
-        Requests all = FStandIn.Requests();
-        Requests fresh(all.begin() + static_cast<std::ptrdiff_t>(std::min(FSeen, all.size())), all.end());
-        FSeen = all.size();
-        return fresh;
-    }
-
-private:
-    const StandIn& FStandIn;
-    std::size_t FSeen = 0;
+struct Log {
+    const StandIn& standin;
+    std::size_t seen = 0;
+    Requests Next() { return standin.RequestsSince(seen); }
 };
 
 std::unique_ptr<CPatchedNetRemocon> Link(const StandIn& standin, bool multiTuner)
@@ -58,7 +48,7 @@ TEST(VirtualTuner, SetChSendsOnlyTheLevelsThatDiffer)
     ASSERT_TRUE(standin.Start());
     auto link = Link(standin, true);
     ASSERT_TRUE(link);
-    Log log(standin);
+    Log log{standin};
 
     // The stand-in starts on its first service, 1024 on channel 3.
     EXPECT_EQ(link->SetCh(0), 0);
@@ -108,7 +98,7 @@ TEST(VirtualTuner, MultiTunerOffRefusesAnotherDriverAfterAsking)
     ASSERT_TRUE(standin.Start({"--select", "2,1,5,141"}));
     auto link = Link(standin, false);
     ASSERT_TRUE(link);
-    Log log(standin);
+    Log log{standin};
 
     link->SyncCurrentChannel();
     EXPECT_EQ(link->CurrentChannel(), 1);
@@ -132,7 +122,7 @@ TEST(VirtualTuner, FailuresStopTheSwitchAtTheirLevel)
         ASSERT_TRUE(link);
         link->SyncCurrentChannel();
         EXPECT_EQ(link->CurrentChannel(), 0);
-        Log log(standin);
+        Log log{standin};
         log.Next();
         EXPECT_EQ(link->SetCh(2), 0);
         EXPECT_EQ(log.Next(), (Requests{"GetBonList", "SetBon:0", "GetSpaceList", "SetSpace:0", "GetChList", "SetCh:3",
@@ -144,7 +134,7 @@ TEST(VirtualTuner, FailuresStopTheSwitchAtTheirLevel)
         ASSERT_TRUE(standin.Start({"--set-status", "5"}));
         auto link = Link(standin, true);
         ASSERT_TRUE(link);
-        Log log(standin);
+        Log log{standin};
         EXPECT_EQ(link->SetCh(1), 5);
         EXPECT_EQ(log.Next(), (Requests{"GetBonList", "SetBon:2"}));
     }

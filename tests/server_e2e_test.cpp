@@ -21,11 +21,6 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using Requests = std::vector<std::string>;
 
-void Configure(CliServer& server, std::uint16_t remoconPort)
-{
-    ConfigureChannels(server, remoconPort);
-}
-
 } // namespace
 
 TEST(PatchServer, VirtualTunerAnswersByteExactAndForwardsTheRest)
@@ -33,7 +28,10 @@ TEST(PatchServer, VirtualTunerAnswersByteExactAndForwardsTheRest)
     StandIn standin;
     ASSERT_TRUE(standin.Start());
     CliServer server;
-    Configure(server, standin.Port());
+    ConfigureChannels(server, standin.Port());
+#ifndef _WIN32
+    server.settings.RemoconAddr = "";  // this machine, as on Windows
+#endif
     ASSERT_TRUE(server.Start()) << server.Errors();
 
     ViewerClient viewer, other, direct;
@@ -49,16 +47,14 @@ TEST(PatchServer, VirtualTunerAnswersByteExactAndForwardsTheRest)
     EXPECT_EQ(viewer.Ask("SetSpace:1"), "2");
     EXPECT_EQ(viewer.Ask("SetCh:4"), "2");
     EXPECT_EQ(viewer.Ask("SetCh:-1"), "2");
-    const std::size_t before = standin.Requests().size();
+    std::size_t seen = standin.Requests().size();
     EXPECT_EQ(viewer.Ask("SetCh:1\r\n"), "0");
-    const Requests all = standin.Requests();
-    EXPECT_EQ(Requests(all.begin() + static_cast<std::ptrdiff_t>(before), all.end()),
+    EXPECT_EQ(standin.RequestsSince(seen),
               (Requests{"GetBonList", "SetBon:2", "GetSpaceList", "GetChList", "SetCh:5", "GetServiceList"}));
     EXPECT_EQ(other.Ask("GetChList"), "0\t1" + chList.substr(3));
     // SetService2 is SetCh by another name.
     EXPECT_EQ(other.Ask("SetService2:3"), "0");
-    const Requests after = standin.Requests();
-    EXPECT_EQ(Requests(after.begin() + static_cast<std::ptrdiff_t>(all.size()), after.end()),
+    EXPECT_EQ(standin.RequestsSince(seen),
               (Requests{"GetBonList", "GetSpaceList", "SetSpace:4", "GetChList", "GetServiceList"}));
     EXPECT_EQ(viewer.Ask("GetServiceList2"), "0\t3" + chList.substr(3));
 
@@ -90,7 +86,7 @@ TEST(PatchServer, ViewersShareOneUpstreamAndTheLastOneReselectsAndDropsIt)
     StandIn standin;
     ASSERT_TRUE(standin.Start());
     CliServer server;
-    Configure(server, standin.Port());
+    ConfigureChannels(server, standin.Port());
     ASSERT_TRUE(server.Start()) << server.Errors();
 
     ViewerClient first, second, direct;
@@ -108,12 +104,11 @@ TEST(PatchServer, ViewersShareOneUpstreamAndTheLastOneReselectsAndDropsIt)
     ASSERT_TRUE(direct.Connect(standin.Port()));
     EXPECT_EQ(direct.Ask("SetBon:0"), "0");
     direct.Disconnect();
-    const std::size_t before = standin.Requests().size();
+    std::size_t seen = standin.Requests().size();
     second.Disconnect();
     ASSERT_TRUE(server.WaitForOutput("last viewer gone, connection to EpgDataCap_Bon closed", 5000)) << server.Output();
     ASSERT_TRUE(WaitFor([&] { return CountLines(standin.LogLines(), "#close") == 2; }, 5000));
-    const Requests all = standin.Requests();
-    EXPECT_EQ(Requests(all.begin() + static_cast<std::ptrdiff_t>(before), all.end()),
+    EXPECT_EQ(standin.RequestsSince(seen),
               (Requests{"GetBonList", "SetBon:2", "GetSpaceList", "SetSpace:4", "GetChList", "GetServiceList"}));
 
     const std::string out = server.Output();
@@ -127,7 +122,7 @@ TEST(PatchServer, UpstreamFailuresAreBoundedAndTheLinkIsReplaced)
     {
         // Unreachable: the accepted connection is closed at once.
         CliServer server;
-        Configure(server, FreePort());
+        ConfigureChannels(server, FreePort());
         ASSERT_TRUE(server.Start()) << server.Errors();
         ViewerClient viewer;
         ASSERT_TRUE(viewer.Connect(server.Port()));
@@ -160,7 +155,7 @@ TEST(PatchServer, UpstreamFailuresAreBoundedAndTheLinkIsReplaced)
         StandIn standin;
         ASSERT_TRUE(standin.Start(fault.args));
         CliServer server;
-        Configure(server, standin.Port());
+        ConfigureChannels(server, standin.Port());
         ASSERT_TRUE(server.Start({"--reply-timeout", "1000"})) << server.Errors();
         ViewerClient viewer;
         ASSERT_TRUE(viewer.Connect(server.Port()));
@@ -179,7 +174,7 @@ TEST(PatchServer, UpstreamFailuresAreBoundedAndTheLinkIsReplaced)
         StandIn standin;
         ASSERT_TRUE(standin.Start({"--close-on", "GetNowPgInfo"}));
         CliServer server;
-        Configure(server, standin.Port());
+        ConfigureChannels(server, standin.Port());
         ASSERT_TRUE(server.Start()) << server.Errors();
         ViewerClient first, second;
         ASSERT_TRUE(first.Connect(server.Port()));
@@ -191,46 +186,25 @@ TEST(PatchServer, UpstreamFailuresAreBoundedAndTheLinkIsReplaced)
         EXPECT_EQ(second.Ask("SetService:1025"), "0");
         EXPECT_EQ(CountLines(standin.LogLines(), "#open"), 2u);
     }
-#ifndef _WIN32
-    {
-        // An empty address is this machine, as on Windows.
-        StandIn standin;
-        ASSERT_TRUE(standin.Start());
-        CliServer server;
-        Configure(server, standin.Port());
-        server.settings.RemoconAddr = "";
-        ASSERT_TRUE(server.Start()) << server.Errors();
-        ViewerClient viewer;
-        ASSERT_TRUE(viewer.Connect(server.Port()));
-        EXPECT_EQ(viewer.Ask("SetService:1025"), "0");
-    }
-#endif
 }
 
 TEST(PatchServer, StartFailuresAreReportedWithTheirTexts)
 {
-    {
-        const socket_t taken = CreateListenSocket(0, 1);
+    const socket_t taken = CreateListenSocket(0, 1);
+    for (const bool channelFiles : {true, false}) {
         CliServer server;
-        Configure(server, FreePort());
-        server.settings.ServerPort = std::to_string(LocalPort(taken));
-        ASSERT_TRUE(server.Start({}, false));
-        const auto status = server.WaitForExit(10000);
-        CloseSocket(taken);
-        ASSERT_TRUE(status);
-        EXPECT_NE(*status, 0);
-        EXPECT_NE(server.Errors().find("パッチサーバーを開始できません。"), std::string::npos) << server.Errors();
-    }
-    {
-        CliServer server;
-        Configure(server, FreePort());
-        ASSERT_TRUE(server.Start({}, false, false));
+        ConfigureChannels(server, FreePort());
+        server.settings.ServerPort = std::to_string(LocalPort(taken));  // ignored without the files
+        ASSERT_TRUE(server.Start({}, false, channelFiles));
         const auto status = server.WaitForExit(10000);
         ASSERT_TRUE(status);
         EXPECT_NE(*status, 0);
-        EXPECT_NE(server.Errors().find("BonDriver_TVTest(TVTest).ChSet.txt は開けません"), std::string::npos)
+        EXPECT_NE(server.Errors().find(channelFiles ? "パッチサーバーを開始できません。"
+                                                    : "BonDriver_TVTest(TVTest).ChSet.txt は開けません"),
+                  std::string::npos)
             << server.Errors();
     }
+    CloseSocket(taken);
 }
 
 TEST(PatchServer, StopsAtOnceWithViewersConnectedAndAnUpstreamRequestHanging)
@@ -241,7 +215,7 @@ TEST(PatchServer, StopsAtOnceWithViewersConnectedAndAnUpstreamRequestHanging)
     StandIn standin;
     ASSERT_TRUE(standin.Start({"--silent-on", "SetService"}));
     CliServer files;
-    Configure(files, standin.Port());
+    ConfigureChannels(files, standin.Port());
     auto server = std::make_unique<TPatchedRemoconMasterThread>(0, "127.0.0.1", standin.Port(), false, "", "", "",
                                                                  files.channels, files.aliases, true, true);
     server->Resume();
@@ -273,7 +247,7 @@ TEST(PatchServer, EndsTheSessionsOfSilentViewersAndOfViewersThatNeverRead)
     ASSERT_TRUE(standin.Start());
     {
         CliServer server;
-        Configure(server, standin.Port());
+        ConfigureChannels(server, standin.Port());
         ASSERT_TRUE(server.Start({"--idle-limit", "600"})) << server.Errors();
         ViewerClient silent, busy;
         ASSERT_TRUE(silent.Connect(server.Port()));
@@ -293,7 +267,7 @@ TEST(PatchServer, EndsTheSessionsOfSilentViewersAndOfViewersThatNeverRead)
         // dropped once a reply cannot be sent in time, and the other one is
         // served throughout.
         CliServer server;
-        Configure(server, standin.Port());
+        ConfigureChannels(server, standin.Port());
         server.channels.clear();
         server.aliases.clear();
         for (int i = 0; i < 4000; ++i) {

@@ -1,5 +1,7 @@
 #include "support/standin.h"
 
+#include <algorithm>
+
 #include "common/file_io.h"
 #include "support/port_file.h"
 #include "support/run_tool.h"
@@ -56,6 +58,14 @@ std::vector<std::string> StandIn::Requests() const
             requests.push_back(std::move(line));
     }
     return requests;
+}
+
+std::vector<std::string> StandIn::RequestsSince(std::size_t& seen) const
+{
+    std::vector<std::string> all = Requests();
+    const std::size_t from = std::min(seen, all.size());
+    seen = all.size();
+    return std::vector<std::string>(all.begin() + static_cast<std::ptrdiff_t>(from), all.end());
 }
 
 bool StandIn::Running()

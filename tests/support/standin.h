@@ -28,6 +28,8 @@ public:
     // ASCII as \xHH, a leading "#" as \x23). A request is logged before it
     // is answered.
     std::vector<std::string> Requests() const;
+    // The requests that arrived since seen of them had, which it moves on.
+    std::vector<std::string> RequestsSince(std::size_t& seen) const;
     // Every complete log line, "#open" and "#close" included.
     std::vector<std::string> LogLines() const;
 
