@@ -6,7 +6,6 @@
 #include "net/socket.h"
 #include "net/socket_platform.h"
 #include "support/free_port.h"
-#include "support/scripted_peer.h"
 
 namespace {
 
