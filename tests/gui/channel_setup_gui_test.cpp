@@ -64,29 +64,20 @@ public:
 
     Documents()
     {
-        HKEY key;
-        if (RegOpenKeyExW(HKEY_CURRENT_USER, Key, 0, KEY_READ, &key) == ERROR_SUCCESS) {
-            wchar_t old[MAX_PATH * 2];
-            DWORD size = sizeof old;
-            DWORD type = 0;
-            if (RegQueryValueExW(key, L"Personal", nullptr, &type, reinterpret_cast<BYTE*>(old), &size) ==
-                ERROR_SUCCESS)
-                FOld = std::make_pair(type, std::wstring(old, size / sizeof(wchar_t)));
-            RegCloseKey(key);
-        }
+        wchar_t old[MAX_PATH * 2];
+        DWORD size = sizeof old;
+        DWORD type = 0;
+        if (RegGetValueW(HKEY_CURRENT_USER, Key, L"Personal", RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND,
+                         &type, old, &size) == ERROR_SUCCESS)
+            FOld = std::make_pair(type, std::wstring(old));
         MoveTo(FDir.Path());
     }
     ~Documents()
     {
-        HKEY key;
-        if (RegOpenKeyExW(HKEY_CURRENT_USER, Key, 0, KEY_WRITE, &key) != ERROR_SUCCESS)
-            return;
         if (FOld)
-            RegSetValueExW(key, L"Personal", 0, FOld->first, reinterpret_cast<const BYTE*>(FOld->second.c_str()),
-                           static_cast<DWORD>(FOld->second.size() * sizeof(wchar_t)));
+            Set(FOld->first, FOld->second);
         else
-            RegDeleteValueW(key, L"Personal");
-        RegCloseKey(key);
+            RegDeleteKeyValueW(HKEY_CURRENT_USER, Key, L"Personal");
     }
 
     // A folder of this name in the test's own becomes the documents folder.
@@ -102,19 +93,16 @@ private:
     void MoveTo(const std::filesystem::path& folder)
     {
         FPath = folder;
-        HKEY key;
-        if (RegCreateKeyExW(HKEY_CURRENT_USER, Key, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) !=
-            ERROR_SUCCESS)
-            return;
-        const std::wstring path = folder.wstring();
-        RegSetValueExW(key, L"Personal", 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
-                       static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
-        RegCloseKey(key);
+        Set(REG_SZ, folder.wstring());
+    }
+    static void Set(DWORD type, const std::wstring& value)
+    {
+        RegSetKeyValueW(HKEY_CURRENT_USER, Key, L"Personal", type, value.c_str(),
+                        static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
     }
 
-    std::filesystem::path FPath;
-private:
     TempDir FDir;
+    std::filesystem::path FPath;
     std::optional<std::pair<DWORD, std::wstring>> FOld;
 };
 

@@ -56,8 +56,7 @@ public:
     Watchdog()
     {
         std::thread([this] {
-            for (;;) {
-                std::this_thread::sleep_for(std::chrono::seconds(1));
+            for (;; std::this_thread::sleep_for(std::chrono::seconds(1))) {
                 std::lock_guard<std::mutex> guard(FMutex);
                 if (FName.empty() || std::chrono::steady_clock::now() - FStarted < std::chrono::seconds(LimitSeconds))
                     continue;
@@ -68,20 +67,20 @@ public:
             }
         }).detach();
     }
-
     void OnTestStart(const ::testing::TestInfo& info) override
     {
-        std::lock_guard<std::mutex> guard(FMutex);
-        FName = std::string(info.test_suite_name()) + "." + info.name();
-        FStarted = std::chrono::steady_clock::now();
+        Set(std::string(info.test_suite_name()) + "." + info.name());
     }
-    void OnTestEnd(const ::testing::TestInfo&) override
-    {
-        std::lock_guard<std::mutex> guard(FMutex);
-        FName.clear();
-    }
+    void OnTestEnd(const ::testing::TestInfo&) override { Set(""); }
 
 private:
+    void Set(std::string name)
+    {
+        std::lock_guard<std::mutex> guard(FMutex);
+        FName = std::move(name);
+        FStarted = std::chrono::steady_clock::now();
+    }
+
     std::mutex FMutex;
     std::string FName;
     std::chrono::steady_clock::time_point FStarted;
@@ -264,21 +263,21 @@ TEST_F(MainWindow, ValuesFromAnIniAreShownAndSavedBackWithTheRestOfTheFile)
                          "EpgDataCapBonWindowText=EpgDataCap_Bon\r\n");
 }
 
-TEST_F(MainWindow, ServerButtonStartsTheServerForAViewerAndStopsIt)
+TEST_F(MainWindow, ServerStartedByStartAndTheButtonServesAViewerStopsAndSavesEveryKeyOnClose)
 {
     // EpgDataCap_Bon takes 1.5 s over a BonDriver list, so that the stop,
     // which re-selects the connected viewer's channel, takes that long.
     ASSERT_TRUE(standin.Start({"--delay", "GetBonList=1500"}));
     const std::uint16_t port = PrepareServer(standin.Port());
-    ASSERT_TRUE(app.Start());
-    gui::PostClick(C(StartPatchServerSB));
+    app.WriteIni(app.Ini() + "Unknown=1\r\n[Other]\r\nB=2\r\n");
+    // "/start" alone: the server runs without a click, the window shown.
+    ASSERT_TRUE(app.Start({"/start"}));
     ASSERT_TRUE(gui::WaitUntil([&] { return ServerRunning(); }, WindowWaitMs));
+    EXPECT_TRUE(gui::Visible(app.Window()));
     ExpectSettingsEnabled(false, false);
     EXPECT_TRUE(gui::Enabled(C(StartPatchServerSB)));
-
     ViewerClient viewer;
     ASSERT_TRUE(ViewerGetsTheVirtualTuner(viewer, port));
-    EXPECT_EQ(viewer.Ask("GetChList"), "0\t2\t0\tSogo2\t1\t\x82\x61\x82\x72\x93\xFA\x83\x65\x83\x8C\t2\tSogo1");
 
     // The stop: settings editable at once, the button disabled until the
     // server has ended, then up and enabled.
@@ -292,11 +291,23 @@ TEST_F(MainWindow, ServerButtonStartsTheServerForAViewerAndStopsIt)
     EXPECT_FALSE(gui::WaitForMessageBox(app.Pid(), 100));
     EXPECT_FALSE(viewer.Connect(port));
 
-    // Started again on the same settings.
+    // A press starts it again on the same settings.
     gui::PostClick(C(StartPatchServerSB));
     ASSERT_TRUE(gui::WaitUntil([&] { return ServerRunning(); }, WindowWaitMs));
     ViewerClient again;
-    EXPECT_TRUE(ViewerGetsTheVirtualTuner(again, port));
+    ASSERT_TRUE(ViewerGetsTheVirtualTuner(again, port));
+    EXPECT_EQ(again.Ask("GetChList"), "0\t2\t0\tSogo2\t1\t\x82\x61\x82\x72\x93\xFA\x83\x65\x83\x8C\t2\tSogo1");
+
+    // A close with that viewer connected ends the server and the program,
+    // and the settings file holds every key, with the rest of it kept.
+    PostMessageW(app.Window(), WM_CLOSE, 0, 0);
+    ASSERT_EQ(app.WaitForExit(StopWaitMs + 5000), std::optional<int>(0));
+    EXPECT_TRUE(again.ClosedByServer(1000));
+    EXPECT_EQ(app.Ini(), "[Parameter]\r\nRemoconPort=" + std::to_string(standin.Port()) +
+                             "\r\nServerPort=" + std::to_string(port) +
+                             "\r\nUnknown=1\r\nRemoconAddr=127.0.0.1\r\nEpgDataCapBonAutoLaunch=0\r\n"
+                             "EpgDataCapBonExePath=\r\nEpgDataCapBonExeParam=/min\r\n"
+                             "EpgDataCapBonWindowText=EpgDataCap_Bon\r\nMultiTuner=1\r\n[Other]\r\nB=2\r\n");
 }
 
 TEST_F(MainWindow, AFailedStartAndAPortInUseShowTheirBoxesAndTheButtonPopsUp)
@@ -361,28 +372,6 @@ TEST_F(MainWindow, MinAndStartSwitchesGoToTheTrayAndALeftPressRestores)
     EXPECT_FALSE(gui::TrayIconPresent(app.Window(), 1));
     EXPECT_TRUE(gui::Visible(GetWindow(app.Window(), GW_OWNER)));
     EXPECT_TRUE(ServerRunning());
-}
-
-TEST_F(MainWindow, StartSwitchThenACloseWithAViewerConnectedStopsTheServerAndSavesEveryKey)
-{
-    ASSERT_TRUE(standin.Start());
-    const std::uint16_t port = PrepareServer(standin.Port());
-    app.WriteIni(app.Ini() + "Unknown=1\r\n[Other]\r\nB=2\r\n");
-    // "/start" alone: the server runs without a click, the window shown.
-    ASSERT_TRUE(app.Start({"/start"}));
-    ASSERT_TRUE(gui::WaitUntil([&] { return ServerRunning(); }, WindowWaitMs));
-    EXPECT_TRUE(gui::Visible(app.Window()));
-    ViewerClient viewer;
-    ASSERT_TRUE(ViewerGetsTheVirtualTuner(viewer, port));
-
-    PostMessageW(app.Window(), WM_CLOSE, 0, 0);
-    ASSERT_EQ(app.WaitForExit(StopWaitMs + 5000), std::optional<int>(0));
-    EXPECT_TRUE(viewer.ClosedByServer(1000));
-    EXPECT_EQ(app.Ini(), "[Parameter]\r\nRemoconPort=" + std::to_string(standin.Port()) +
-                             "\r\nServerPort=" + std::to_string(port) +
-                             "\r\nUnknown=1\r\nRemoconAddr=127.0.0.1\r\nEpgDataCapBonAutoLaunch=0\r\n"
-                             "EpgDataCapBonExePath=\r\nEpgDataCapBonExeParam=/min\r\n"
-                             "EpgDataCapBonWindowText=EpgDataCap_Bon\r\nMultiTuner=1\r\n[Other]\r\nB=2\r\n");
 }
 
 TEST_F(MainWindow, ASettingsFileThatCannotBeWrittenIsReportedAfterTheWindowHasGone)
