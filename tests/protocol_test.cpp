@@ -26,34 +26,20 @@ TEST(SplitFields, KeepsInnerEmptyFieldsAndDropsOnlyAnEmptyLastOne)
     EXPECT_EQ(SplitFields("a\\\tb\tc", '\t', '\\'), (std::vector<std::string>{"a\\\tb", "c"}));
 }
 
-TEST(ParseInt, ReadsLikeTheCLibraryButWrapsAndNeverFails)
+TEST(ParseInt, ReadsLikeTheCLibraryButWrapsAndNeverFailsWhereIntegerTextAcceptsOnlyWholeTextThatFits)
 {
-    EXPECT_EQ(ParseInt("12"), 12);
-    EXPECT_EQ(ParseInt(" \t\n\v\f\r-7x"), -7);
-    EXPECT_EQ(ParseInt("+5"), 5);
-    EXPECT_EQ(ParseInt(" 12abc"), 12);
-    EXPECT_EQ(ParseInt(""), 0);
-    EXPECT_EQ(ParseInt("x"), 0);
-    EXPECT_EQ(ParseInt("-"), 0);
-    EXPECT_EQ(ParseInt("+-1"), 0);
-    EXPECT_EQ(static_cast<std::uint32_t>(ParseInt("-1")), 4294967295u);
-    EXPECT_EQ(static_cast<std::uint32_t>(ParseInt("4294967296")), 0u);
-    EXPECT_EQ(ParseInt("2147483648"), -2147483647 - 1);
-}
+    // Beyond 32 bits the number wraps: the lists' unsigned 4294967295 is -1.
+    const std::pair<const char*, std::int32_t> parsed[] = {
+        {"12", 12}, {" \t\n\v\f\r-7x", -7}, {"+5", 5}, {" 12abc", 12}, {"", 0}, {"x", 0}, {"-", 0}, {"+-1", 0},
+        {"-1", -1}, {"4294967295", -1}, {"4294967296", 0}, {"2147483648", -2147483647 - 1}};
+    for (const auto& [text, value] : parsed)
+        EXPECT_EQ(ParseInt(text), value) << '"' << text << '"';
 
-TEST(IntegerText, AcceptsOnlyWholeDecimalOrHexadecimalTextThatFits)
-{
-    EXPECT_EQ(ReadIntegerText("51334"), 51334);
-    EXPECT_EQ(ReadIntegerText("  -12"), -12);
-    EXPECT_EQ(ReadIntegerText("+0"), 0);
-    EXPECT_EQ(ReadIntegerText("0x0"), 0);
-    EXPECT_EQ(ReadIntegerText("$1F"), 31);
-    EXPECT_EQ(ReadIntegerText("x10"), 16);
-    EXPECT_EQ(ReadIntegerText("X10"), 16);
-    EXPECT_EQ(ReadIntegerText("0XfF"), 255);
-    EXPECT_EQ(ReadIntegerText("-0x80000000"), -2147483647 - 1);
-    EXPECT_EQ(ReadIntegerText("2147483647"), 2147483647);
-    EXPECT_EQ(ReadIntegerText("-2147483648"), -2147483647 - 1);
+    const std::pair<const char*, std::int32_t> whole[] = {
+        {"51334", 51334}, {"  -12", -12}, {"+0", 0}, {"0x0", 0}, {"$1F", 31}, {"x10", 16}, {"X10", 16}, {"0XfF", 255},
+        {"-0x80000000", -2147483647 - 1}, {"2147483647", 2147483647}, {"-2147483648", -2147483647 - 1}};
+    for (const auto& [text, value] : whole)
+        EXPECT_EQ(ReadIntegerText(text), value) << '"' << text << '"';
     for (const char* bad : {"", " ", "12 ", "1 2", "abc", "12abc", "0x", "$", "2147483648", "0x80000000", "--1",
                             "\t1", "1.0", "0xG"})
         EXPECT_FALSE(ReadIntegerText(bad).has_value()) << '"' << bad << '"';
