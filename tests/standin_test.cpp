@@ -189,6 +189,7 @@ TEST(StandInFaults, DelayHoldsBackOnlyTheRepliesNamedAndAnOverlapIsMarked)
     Link slow(standIn), other(standIn);
     auto start = Clock::now();
     ASSERT_TRUE(slow.Send("GetChList"));
+    ASSERT_TRUE(WaitFor([&] { return standIn.Requests().size() == 1; }, 5000));
     // The other connection is answered while the first waits.
     EXPECT_EQ(other("GetBonList").substr(0, 4), "0\t0\t");
     EXPECT_LT(ElapsedMs(start), 700);
