@@ -1,10 +1,7 @@
 #include "support/server_fixture.h"
 
-#include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <thread>
 
 #include "common/file_io.h"
@@ -16,11 +13,6 @@
 #include "support/standin.h"
 #include "support/tool_path.h"
 #include "support/viewer_client.h"
-
-#ifdef __linux__
-#include <sys/resource.h>
-#include <unistd.h>
-#endif
 
 void ConfigureChannels(CliServer& server, std::uint16_t remoconPort)
 {
@@ -64,117 +56,11 @@ long ElapsedMs(std::chrono::steady_clock::time_point start)
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count());
 }
 
-std::optional<ResourceCounts> CountResources(long pid)
-{
-#ifdef __linux__
-    namespace fs = std::filesystem;
-    const fs::path proc = "/proc/" + std::to_string(pid);
-    std::error_code error;
-    ResourceCounts counts;
-    for (const auto& e : fs::directory_iterator(proc / "task", error))
-        counts.threads += e.is_directory() ? 1 : 0;
-    for (const auto& e : fs::directory_iterator(proc / "fd", error)) {
-        ++counts.descriptors;
-        counts.sockets += fs::read_symlink(e.path(), error).string().rfind("socket:", 0) == 0 ? 1 : 0;
-    }
-    if (error)
-        return std::nullopt;
-    return counts;
-#else
-    (void)pid;
-    return std::nullopt;
-#endif
-}
-
-std::optional<long> CpuTimeMs(long pid)
-{
-#ifdef __linux__
-    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-    std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const std::size_t close = all.rfind(')');
-    if (close == std::string::npos)
-        return std::nullopt;
-    std::istringstream rest(all.substr(close + 2));
-    std::string field;
-    long ticks = 0;
-    // Fields 14 and 15 (utime, stime); the state is field 3.
-    for (int i = 3; i <= 15 && rest >> field; ++i) {
-        if (i >= 14)
-            ticks += std::stol(field);
-    }
-    return ticks * 1000 / sysconf(_SC_CLK_TCK);
-#else
-    (void)pid;
-    return std::nullopt;
-#endif
-}
-
-TightLimit::TightLimit(long pid, Kind kind, long headroom) : FPid(pid)
-{
-#ifdef __linux__
-    rlimit old{};
-    rlim_t wanted = 0;
-    if (kind == AddressSpace) {
-        FResource = RLIMIT_AS;
-        std::ifstream in("/proc/" + std::to_string(pid) + "/status");
-        std::string line;
-        while (std::getline(in, line)) {
-            if (line.rfind("VmSize:", 0) == 0)
-                wanted = static_cast<rlim_t>(std::stol(line.substr(7)) + headroom) * 1024;
-        }
-    } else {
-        // The lowest free number is the next descriptor's, so that one is
-        // the first refused.
-        FResource = RLIMIT_NOFILE;
-        std::error_code error;
-        std::vector<long> open;
-        for (const auto& e : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error))
-            open.push_back(std::stol(e.path().filename().string()));
-        std::sort(open.begin(), open.end());
-        long lowestFree = 0;
-        for (const long fd : open)
-            lowestFree += fd == lowestFree ? 1 : 0;
-        if (!error)
-            wanted = static_cast<rlim_t>(lowestFree + headroom);
-    }
-    if (wanted == 0 || ::prlimit(static_cast<pid_t>(pid), static_cast<__rlimit_resource>(FResource), nullptr, &old) != 0)
-        return;
-    FOldSoft = old.rlim_cur;
-    FOldHard = old.rlim_max;
-    const rlimit tight{wanted, old.rlim_max};
-    FApplied = ::prlimit(static_cast<pid_t>(pid), static_cast<__rlimit_resource>(FResource), &tight, nullptr) == 0;
-#else
-    (void)kind;
-    (void)headroom;
-#endif
-}
-
-TightLimit::~TightLimit()
-{
-    Release();
-}
-
-void TightLimit::Release()
-{
-#ifdef __linux__
-    if (!FApplied)
-        return;
-    const rlimit old{static_cast<rlim_t>(FOldSoft), static_cast<rlim_t>(FOldHard)};
-    ::prlimit(static_cast<pid_t>(FPid), static_cast<__rlimit_resource>(FResource), &old, nullptr);
-#endif
-    FApplied = false;
-}
-
 LaunchableStandIn::LaunchableStandIn() : FPort(FreePort())
 {
-    const std::string name = "EpgStub-" + FDir.Path().filename().string() +
-#ifdef _WIN32
-                             ".exe";
-#else
-                             "";
-#endif
-    FExe = FDir.File(name);
-    std::filesystem::copy_file(ToolPath("vernwick-standin"), FExe);
+    const std::filesystem::path tool = ToolPath("vernwick-standin");
+    FExe = FDir.File("EpgStub-" + FDir.Path().filename().string() + tool.extension().string());
+    std::filesystem::copy_file(tool, FExe);
 }
 
 LaunchableStandIn::~LaunchableStandIn()
