@@ -45,6 +45,14 @@ std::size_t Utf8Length(unsigned char b)
     return 1;
 }
 
+// U+0080 to U+009F: a terminal takes these as controls (U+009B starts an
+// escape sequence), so they must not reach it as characters.
+bool IsC1Control(std::string_view utf8)
+{
+    return utf8.size() == 2 && static_cast<unsigned char>(utf8[0]) == 0xC2 &&
+           static_cast<unsigned char>(utf8[1]) < 0xA0;
+}
+
 } // namespace
 
 std::string Cp932ToTerminal(std::string_view cp932)
@@ -73,7 +81,8 @@ std::string Cp932ToTerminal(std::string_view cp932)
         const std::string_view character = cp932.substr(i, length);
         std::string utf8;
         std::string back;
-        if (Cp932CharToUtf8(character, utf8) && Utf8ToCp932Text(utf8, back) && back == character) {
+        if (Cp932CharToUtf8(character, utf8) && !IsC1Control(utf8) && Utf8ToCp932Text(utf8, back) &&
+            back == character) {
             out += utf8;
         } else {
             for (const char c : character)

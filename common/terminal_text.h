@@ -3,7 +3,8 @@
 // terminal reads and edits them as UTF-8, and the way back must give the
 // very same bytes. Whatever cannot make that round trip (a byte that is no
 // CP932 character, a character whose UTF-8 form would come back as other
-// bytes, a control byte) is written as \xHH, and a backslash as \\.
+// bytes, a control byte or a character that is a control to the terminal) is
+// written as \xHH, and a backslash as \\.
 #include <optional>
 #include <string>
 #include <string_view>

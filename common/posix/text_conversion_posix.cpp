@@ -5,47 +5,61 @@
 
 namespace {
 
-// One conversion with a descriptor of its own: iconv descriptors carry state
-// and must not be shared between threads.
-bool Convert(const char* to, const char* from, std::string_view in, std::string& out)
-{
-    iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1))
-        return false;
-    out.clear();
-    char* inPtr = const_cast<char*>(in.data());
-    std::size_t inLeft = in.size();
-    bool ok = true;
-    while (inLeft > 0) {
-        char buffer[256];
-        char* outPtr = buffer;
-        std::size_t outLeft = sizeof buffer;
-        const std::size_t r = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
-        out.append(buffer, sizeof buffer - outLeft);
-        if (r == static_cast<std::size_t>(-1) && errno != E2BIG) {
-            ok = false;
-            break;
-        }
+// One descriptor per direction and thread: a descriptor carries shift state
+// and must not be used by two threads at once, and opening one for every
+// character would cost more than the conversion itself.
+class Converter {
+public:
+    Converter(const char* to, const char* from) : FCd(iconv_open(to, from)) {}
+    ~Converter()
+    {
+        if (FCd != Invalid())
+            iconv_close(FCd);
     }
-    if (ok) {
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+
+    bool Convert(std::string_view in, std::string& out)
+    {
+        out.clear();
+        if (FCd == Invalid())
+            return false;
+        // A conversion that failed half-way may have left a shift state behind.
+        iconv(FCd, nullptr, nullptr, nullptr, nullptr);
+        char* inPtr = const_cast<char*>(in.data());
+        std::size_t inLeft = in.size();
+        while (inLeft > 0) {
+            char buffer[256];
+            char* outPtr = buffer;
+            std::size_t outLeft = sizeof buffer;
+            const std::size_t r = iconv(FCd, &inPtr, &inLeft, &outPtr, &outLeft);
+            out.append(buffer, sizeof buffer - outLeft);
+            if (r == static_cast<std::size_t>(-1) && errno != E2BIG)
+                return false;
+        }
         char buffer[64];
         char* outPtr = buffer;
         std::size_t outLeft = sizeof buffer;
-        ok = iconv(cd, nullptr, nullptr, &outPtr, &outLeft) != static_cast<std::size_t>(-1);
+        const bool ok = iconv(FCd, nullptr, nullptr, &outPtr, &outLeft) != static_cast<std::size_t>(-1);
         out.append(buffer, sizeof buffer - outLeft);
+        return ok;
     }
-    iconv_close(cd);
-    return ok;
-}
+
+private:
+    static iconv_t Invalid() { return reinterpret_cast<iconv_t>(-1); }
+    iconv_t FCd;
+};
 
 } // namespace
 
 bool Cp932CharToUtf8(std::string_view character, std::string& utf8)
 {
-    return Convert("UTF-8", "CP932", character, utf8) && !utf8.empty();
+    thread_local Converter toUtf8("UTF-8", "CP932");
+    return toUtf8.Convert(character, utf8) && !utf8.empty();
 }
 
 bool Utf8ToCp932Text(std::string_view utf8, std::string& cp932)
 {
-    return Convert("CP932", "UTF-8", utf8, cp932);
+    thread_local Converter toCp932("CP932", "UTF-8");
+    return toCp932.Convert(utf8, cp932);
 }

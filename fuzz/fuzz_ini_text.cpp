@@ -1,0 +1,96 @@
+// The ini reader and writer of our own on arbitrary file texts: a key written
+// reads back as written, every key not written reads as before, and writing
+// the same keys again changes nothing.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "common/ini_text.h"
+#include "fuzz/fuzz_check.h"
+
+namespace {
+
+bool SameName(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; };
+        if (lower(static_cast<unsigned char>(a[i])) != lower(static_cast<unsigned char>(b[i])))
+            return false;
+    }
+    return true;
+}
+
+bool Trimmed(std::string_view s)
+{
+    auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    return !s.empty() && !blank(s.front()) && !blank(s.back());
+}
+
+bool OneLine(std::string_view s)
+{
+    return s.find_first_of("\r\n") == std::string_view::npos;
+}
+
+// Names and values that the settings can hold: one line, no blanks around
+// them; a key neither holds "=" nor looks like a section header.
+bool UsableSection(std::string_view s)
+{
+    return Trimmed(s) && OneLine(s) && s.find(']') == std::string_view::npos;
+}
+
+bool UsableKey(std::string_view s)
+{
+    return Trimmed(s) && OneLine(s) && s.find('=') == std::string_view::npos && s.front() != '[';
+}
+
+bool UsableValue(std::string_view s)
+{
+    const bool quoted = s.size() >= 2 && (s.front() == '"' || s.front() == '\'') && s.back() == s.front();
+    return (s.empty() || Trimmed(s)) && OneLine(s) && !quoted && s.size() <= ProfileValueLimit;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    FuzzedDataProvider in(data, size);
+    const std::string section = in.ConsumeRandomLengthString(16);
+    ProfileEntries entries;
+    for (int i = 0; i < 3; ++i) {
+        std::string key = in.ConsumeRandomLengthString(16);
+        std::string value = in.ConsumeRandomLengthString(32);
+        if (UsableKey(key) && UsableValue(value))
+            entries.emplace_back(std::move(key), std::move(value));
+    }
+    const std::string probeSection = in.ConsumeRandomLengthString(16);
+    const std::string probeKey = in.ConsumeRandomLengthString(16);
+    const std::string text = in.ConsumeRemainingBytesAsString();
+
+    const std::string before = ReadProfileText(text, probeSection, probeKey, "<none>");
+    FUZZ_CHECK(before.size() <= ProfileValueLimit);
+    if (!UsableSection(section))
+        return 0;
+
+    const std::string written = WriteProfileText(text, section, entries);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        // The last of several writes of one key counts.
+        std::string expected = entries[i].second;
+        for (std::size_t j = i + 1; j < entries.size(); ++j) {
+            if (SameName(entries[j].first, entries[i].first))
+                expected = entries[j].second;
+        }
+        FUZZ_CHECK(ReadProfileText(written, section, entries[i].first, "<none>") == expected);
+    }
+    bool probeWritten = false;
+    for (const auto& [key, value] : entries)
+        probeWritten = probeWritten || (SameName(probeSection, section) && SameName(probeKey, key));
+    if (!probeWritten)
+        FUZZ_CHECK(ReadProfileText(written, probeSection, probeKey, "<none>") == before);
+    FUZZ_CHECK(WriteProfileText(written, section, entries) == written);
+    return 0;
+}
