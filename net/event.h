@@ -8,9 +8,11 @@ inline constexpr std::uint32_t WaitObject0 = 0u;
 inline constexpr std::uint32_t WaitTimeout = 0x102u;
 inline constexpr std::uint32_t WaitFailed = 0xFFFFFFFFu;
 
-// A named auto-reset event used as a lock: signalled means free, a wait takes
-// it, a signal gives it back. Every handle opened on the same name, in this
-// process or in another one of the same user, is the same lock.
+// A named lock: free or taken, a wait takes it, a signal gives it back. Every
+// handle opened on the same name, in this process or in another one of the
+// same user, is the same lock, and a lock whose holder dies is free again.
+// A holder takes and gives it back on one thread (on Windows it is a mutex,
+// which another thread cannot give back) and never takes it twice.
 class event_object {
 public:
     // An empty name becomes "event" and the value of a process-wide counter.
@@ -20,7 +22,8 @@ public:
     event_object& operator=(const event_object&) = delete;
     ~event_object();
 
-    // WaitObject0 when taken, WaitTimeout, or WaitFailed without a handle.
+    // WaitObject0 when taken (also from a holder that died), WaitTimeout, or
+    // WaitFailed without a handle.
     std::uint32_t Wait(std::uint32_t timeoutMs);
     // Gives the lock back; false without a handle.
     bool Signal();

@@ -4,6 +4,7 @@
 #include "channel/arrow_repeat.h"
 #include "channel/channel_files.h"
 #include "channel/channel_list_model.h"
+#include "channel/scan_lines.h"
 #include "common/file_io.h"
 #include "common/terminal_text.h"
 #include "support/temp_dir.h"
@@ -216,10 +217,31 @@ TEST(TerminalText, RoundTripsEveryByteStringExactly)
         EXPECT_EQ(*back, bytes) << shown;
     }
     EXPECT_EQ(Cp932ToTerminal("\x92\x6E\x8F\xE3"), "地上");
+    // 0x80 is U+0080 to Windows, a control to the terminal.
+    EXPECT_EQ(Cp932ToTerminal("\x80"), "\\x80");
     EXPECT_EQ(*TerminalToCp932("ＮＨＫ総合"), "\x82\x6D\x82\x67\x82\x6A\x91\x8D\x8D\x87");
     // Text typed at the terminal: a lone backslash stays, a character code
     // page 932 lacks is refused.
     EXPECT_EQ(*TerminalToCp932("a\\b"), "a\\b");
     EXPECT_FALSE(TerminalToCp932("\xF0\x9F\x98\x80"));
     EXPECT_FALSE(TerminalToCp932("\xE3\x81"));
+}
+
+TEST(ScanLines, OnlyTheHeaderIsACommentAndANameStartingWithHashReadsBack)
+{
+    const BON_ALIAS row{0, {"B", 1}, {"S", 2}, {"C", 3}, {"#1 Sports", 0xFFFFFFFFu}};
+    const std::string line = FormatScanLine(row);
+    EXPECT_EQ(line, "\\x231 Sports\t\\x231 Sports\t-1\tB\t1\tS\t2\tC\t3");
+    std::vector<ScanLine> lines;
+    // A "#" typed by hand at the start of a later line is a name's too.
+    ASSERT_FALSE(ParseScanLines(std::string(ScanHeader) + "\r\n\n" + line + "\n#2\tS\t9\tB\t1\tS\t2\tC\t3", lines));
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0].displayName, "#1 Sports");
+    EXPECT_EQ(lines[0].row, row);
+    EXPECT_EQ(lines[1].displayName, "#2");
+    EXPECT_EQ(lines[1].row.index, 1);
+    EXPECT_EQ(lines[1].row.srv, (NamedNumber{"S", 9}));
+    // A comment below the header is no service and is refused, not passed over.
+    EXPECT_EQ(ParseScanLines(line + "\n# keep these\n", lines), std::optional<std::string>(
+                                                                    "line 2: 1 fields, expected 9 separated by TAB"));
 }

@@ -205,6 +205,15 @@ TEST(PatchServer, StartFailuresAreReportedWithTheirTexts)
             << server.Errors();
     }
     CloseSocket(taken);
+    // A bad option value is told and ends the command with 2 before anything runs.
+    for (const auto& [option, value] : {std::pair{"--reply-timeout", "abc"}, {"--idle-limit", "99999999999"}}) {
+        CliServer server;
+        ConfigureChannels(server, FreePort());
+        ASSERT_TRUE(server.Start({option, value}, false));
+        EXPECT_EQ(server.WaitForExit(10000), std::optional<int>(2)) << option << server.Errors();
+        EXPECT_NE(server.Errors().find(std::string(option) + " takes a positive number"), std::string::npos)
+            << server.Errors();
+    }
 }
 
 TEST(PatchServer, StopsAtOnceWithViewersConnectedAndAnUpstreamRequestHanging)

@@ -8,6 +8,7 @@
 
 #include "common/file_io.h"
 #include "common/ini_profile.h"
+#include "common/ini_text.h"
 #include "common/settings.h"
 #include "support/temp_dir.h"
 
@@ -160,6 +161,25 @@ TEST(Settings, SaveReplacesInPlaceAndKeepsEverythingElse)
     EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
 }
 
+TEST(Settings, ARelativePathNamesTheFileFromTheCurrentFolder)
+{
+    TempDir dir;
+    WriteFile(dir.File("rel.ini"), "[Parameter]\nRemoconAddr=here\n");
+    const std::filesystem::path previous = std::filesystem::current_path();
+    std::filesystem::current_path(dir.Path());
+    const std::string read = LoadSettings("rel.ini").RemoconAddr;
+    bool saved = true;
+    try {
+        SaveSettings("rel.ini", Settings());
+    } catch (const SettingsWriteError&) {
+        saved = false;
+    }
+    std::filesystem::current_path(previous);
+    EXPECT_EQ(read, "here");
+    EXPECT_TRUE(saved);
+    EXPECT_EQ(ReadProfileString(dir.File("rel.ini"), "Parameter", "RemoconAddr", ""), "127.0.0.1");
+}
+
 TEST(Settings, AFailedSaveLeavesTheOldFileAndNamesIt)
 {
     TempDir dir;
@@ -174,4 +194,16 @@ TEST(Settings, AFailedSaveLeavesTheOldFileAndNamesIt)
         EXPECT_EQ(std::string(e.what()), path + " \x82\xC9\x8F\x91\x82\xAB\x8D\x9E\x82\xDF\x82\xDC\x82\xB9\x82\xF1");
     }
     EXPECT_TRUE(std::filesystem::is_directory(path));
+}
+
+TEST(IniText, AKeyAddedAfterALastLineEndingInALoneCrLeavesThatLineAsItWas)
+{
+    // The new key goes after the section's last line or into a new section
+    // at the end; either way the old last line must not keep its CR as text.
+    for (const char* section : {"Parameter", "Other"}) {
+        const std::string text = std::string("[") + section + "]\r\nA=1\r";
+        const std::string written = WriteProfileText(text, "Parameter", {{"B", "2"}});
+        EXPECT_EQ(ReadProfileText(written, section, "A", ""), "1") << section;
+        EXPECT_EQ(ReadProfileText(written, "Parameter", "B", ""), "2") << section;
+    }
 }

@@ -2,6 +2,8 @@
 #include <cstdio>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <utility>
 
 #include "app/cli/commands.h"
 #include "app/cli/console.h"
@@ -53,6 +55,18 @@ int ServeCommand(const std::vector<std::string>& args)
         PrintError(options.Error().empty() ? "serve takes no file arguments" : options.Error());
         return 2;
     }
+    // Every value is checked before anything starts: a bad one is the
+    // caller's mistake, told with its option's name, and nothing runs.
+    std::optional<std::int32_t> replyTimeout, idleLimit;
+    for (const auto& [name, value] : {std::pair{"--reply-timeout", &replyTimeout}, {"--idle-limit", &idleLimit}}) {
+        if (const auto text = options.Value(name)) {
+            *value = ReadIntegerText(*text);
+            if (!*value || **value <= 0) {
+                PrintError(std::string(name) + " takes a positive number of milliseconds");
+                return 2;
+            }
+        }
+    }
     const std::string iniPath = options.Value("--ini").value_or(DefaultSettingsPath());
     const std::string dir = WithTrailingSeparator(options.Value("--channels").value_or(ExecutableDir()));
 
@@ -75,22 +89,10 @@ int ServeCommand(const std::vector<std::string>& args)
         settings.EpgDataCapBonAutoLaunch, settings.EpgDataCapBonExePath, settings.EpgDataCapBonExeParam,
         settings.EpgDataCapBonWindowText, channels, aliases, settings.MultiTuner, true);
     server->SetOnFinished([&finished] { finished = true; });
-    if (const auto timeout = options.Value("--reply-timeout")) {
-        const auto ms = ReadIntegerText(*timeout);
-        if (!ms || *ms <= 0) {
-            PrintError("--reply-timeout takes a positive number of milliseconds");
-            return 2;
-        }
-        server->SetReplyTimeout(*ms);
-    }
-    if (const auto limit = options.Value("--idle-limit")) {
-        const auto ms = ReadIntegerText(*limit);
-        if (!ms || *ms <= 0) {
-            PrintError("--idle-limit takes a positive number of milliseconds");
-            return 2;
-        }
-        server->SetIdleLimit(static_cast<std::uint32_t>(*ms));
-    }
+    if (replyTimeout)
+        server->SetReplyTimeout(*replyTimeout);
+    if (idleLimit)
+        server->SetIdleLimit(static_cast<std::uint32_t>(*idleLimit));
     server->SetMaxViewers(settings.MaxViewers);
     const bool verbose = options.Flag("--verbose");
     const std::string portFile = options.Value("--port-file").value_or("");

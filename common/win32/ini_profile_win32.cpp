@@ -7,9 +7,29 @@
 
 #include <vector>
 
-std::string ReadProfileString(const std::string& path, std::string_view section, std::string_view key,
+namespace {
+
+// The service looks for a file given without a full path in the Windows
+// folder; the file meant is the one the path names from the current folder.
+std::string FullPath(const std::string& path)
+{
+    const DWORD size = GetFullPathNameA(path.c_str(), 0, nullptr, nullptr);
+    if (size == 0)
+        return path;
+    std::string full(size, '\0');
+    const DWORD length = GetFullPathNameA(path.c_str(), size, full.data(), nullptr);
+    if (length == 0 || length >= size)
+        return path;
+    full.resize(length);
+    return full;
+}
+
+} // namespace
+
+std::string ReadProfileString(const std::string& givenPath, std::string_view section, std::string_view key,
                               std::string_view defaultValue)
 {
+    const std::string path = FullPath(givenPath);
     std::vector<char> buffer(ProfileValueLimit + 1, '\0');
     const std::string s(section), k(key), d(defaultValue);
     const DWORD length = GetPrivateProfileStringA(s.c_str(), k.c_str(), d.c_str(), buffer.data(),
@@ -17,8 +37,9 @@ std::string ReadProfileString(const std::string& path, std::string_view section,
     return std::string(buffer.data(), length);
 }
 
-bool WriteProfileStrings(const std::string& path, std::string_view section, const ProfileEntries& entries)
+bool WriteProfileStrings(const std::string& givenPath, std::string_view section, const ProfileEntries& entries)
 {
+    const std::string path = FullPath(givenPath);
     const std::string temp = path + ".tmp";
     const DWORD attributes = GetFileAttributesA(path.c_str());
     // A read-only file stays as it is. Replacing it through the copy would

@@ -1,3 +1,8 @@
+// Named locks for Windows: named mutexes. A mutex whose owner ends while
+// holding it is abandoned and goes to the next waiter, so a copy of the
+// program that is killed inside a lock never blocks the other copies; an
+// event would stay taken for good. Each lock is taken and given back on one
+// thread by the scoped holders, as a mutex requires.
 #include <windows.h>
 
 #include "net/event_platform.h"
@@ -6,13 +11,14 @@ namespace event_platform {
 
 void* Create(const std::string& name, bool initialState)
 {
-    // Auto-reset, so that one wait lets exactly one holder through.
-    return ::CreateEventA(nullptr, FALSE, initialState ? TRUE : FALSE, name.c_str());
+    // Created free (signalled) unless asked otherwise; an existing mutex of
+    // that name is opened as it is.
+    return ::CreateMutexA(nullptr, initialState ? FALSE : TRUE, name.c_str());
 }
 
 void* Open(const std::string& name)
 {
-    return ::OpenEventA(EVENT_ALL_ACCESS, FALSE, name.c_str());
+    return ::OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, name.c_str());
 }
 
 void Close(void* handle)
@@ -22,13 +28,14 @@ void Close(void* handle)
 
 std::uint32_t Wait(void* handle, std::uint32_t timeoutMs)
 {
-    // WAIT_OBJECT_0, WAIT_TIMEOUT or WAIT_FAILED; an event is never abandoned.
-    return ::WaitForSingleObject(static_cast<HANDLE>(handle), timeoutMs);
+    const DWORD result = ::WaitForSingleObject(static_cast<HANDLE>(handle), timeoutMs);
+    // Abandoned by a holder that ended without giving it back: it is ours now.
+    return result == WAIT_ABANDONED ? WAIT_OBJECT_0 : result;
 }
 
 bool Signal(void* handle)
 {
-    return ::SetEvent(static_cast<HANDLE>(handle)) != 0;
+    return ::ReleaseMutex(static_cast<HANDLE>(handle)) != 0;
 }
 
 } // namespace event_platform

@@ -115,3 +115,11 @@ void ReapWhenEnded(pid_t pid)
         Pending.push_back(pid);
     }
 }
+
+void KeepChildrenUntilReaped()
+{
+    struct sigaction action {};
+    action.sa_handler = SIG_DFL;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGCHLD, &action, nullptr);
+}

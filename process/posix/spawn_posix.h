@@ -23,3 +23,9 @@ bool ReapBlocking(pid_t pid, int* status);
 // Hands a child still running to a reaper that collects it once it ends,
 // so that it never stays a zombie. Its pid stays reserved until then.
 void ReapWhenEnded(pid_t pid);
+
+// Puts SIGCHLD back to its default action. Inherited as ignored, it would
+// have the kernel reap every child at once, so a child's process id could
+// pass to another process while it is still held to be ended. Called once at
+// start-up, before any thread or child is started.
+void KeepChildrenUntilReaped();

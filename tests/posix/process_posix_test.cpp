@@ -11,6 +11,7 @@
 #include "process/child_process.h"
 #include "process/command_line.h"
 #include "process/epgdatacapbon_manager.h"
+#include "process/posix/spawn_posix.h"
 #include "support/temp_dir.h"
 #include "support/tool_path.h"
 
@@ -90,6 +91,22 @@ TEST(ProcessPosix, NoZombieIsLeftBehind)
     ASSERT_TRUE(letGo.LaunchIfNotRunning());
     EXPECT_TRUE(Reaped(pid));
     letGo.Close(true);
+}
+
+TEST(ProcessPosix, ChildrenStayUnreapedThoughSigchldCameIgnored)
+{
+    // Ignored SIGCHLD from whoever started us: put back at start-up, so that
+    // an ended child waits to be reaped and reports its own exit status.
+    struct sigaction ignore {}, old {};
+    ignore.sa_handler = SIG_IGN;
+    ASSERT_EQ(sigaction(SIGCHLD, &ignore, &old), 0);
+    KeepChildrenUntilReaped();
+    ChildProcess child;
+    const bool started = child.Start(ToolPath("vernwick-sleeper"), {"--exit-after-ms", "10", "--exit-code", "7"});
+    const auto status = child.Wait(10000);
+    sigaction(SIGCHLD, &old, nullptr);
+    ASSERT_TRUE(started);
+    EXPECT_EQ(status, std::optional<int>(7));
 }
 
 TEST(ProcessPosix, ChildStartsWithCleanSignalsAndDescriptors)

@@ -6,6 +6,7 @@
 
 #include "app/cli/console.h"
 #include "common/thread_base.h"
+#include "process/posix/spawn_posix.h"
 
 namespace console {
 
@@ -20,6 +21,7 @@ void Setup()
 {
     // A viewer or EpgDataCap_Bon that goes away must not kill us.
     std::signal(SIGPIPE, SIG_IGN);
+    KeepChildrenUntilReaped();
 }
 
 void InstallStopHandler()
