@@ -24,8 +24,6 @@ public:
         out.clear();
         if (FCd == Invalid())
             return false;
-        // A conversion that failed half-way may have left a shift state behind.
-        iconv(FCd, nullptr, nullptr, nullptr, nullptr);
         char* inPtr = const_cast<char*>(in.data());
         std::size_t inLeft = in.size();
         while (inLeft > 0) {
@@ -34,15 +32,14 @@ public:
             std::size_t outLeft = sizeof buffer;
             const std::size_t r = iconv(FCd, &inPtr, &inLeft, &outPtr, &outLeft);
             out.append(buffer, sizeof buffer - outLeft);
-            if (r == static_cast<std::size_t>(-1) && errno != E2BIG)
+            if (r == static_cast<std::size_t>(-1) && errno != E2BIG) {
+                // Neither side has shift states, so only a conversion that
+                // failed half-way can leave state behind for the next one.
+                iconv(FCd, nullptr, nullptr, nullptr, nullptr);
                 return false;
+            }
         }
-        char buffer[64];
-        char* outPtr = buffer;
-        std::size_t outLeft = sizeof buffer;
-        const bool ok = iconv(FCd, nullptr, nullptr, &outPtr, &outLeft) != static_cast<std::size_t>(-1);
-        out.append(buffer, sizeof buffer - outLeft);
-        return ok;
+        return true;
     }
 
 private:
