@@ -122,7 +122,7 @@ void SetKey(std::string& file, std::string_view section, std::string_view key, s
     if (sectionEnd == std::string::npos) {
         if (!file.empty() && file.back() != '\n')
             file += EndOfLastLine(file.back(), eol);
-        file += "[" + std::string(section) + "]" + std::string(eol) + keyLine + std::string(eol);
+        file.append("[").append(section).append("]").append(eol).append(keyLine).append(eol);
         return;
     }
     std::string insert = keyLine + std::string(eol);
