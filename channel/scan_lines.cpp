@@ -28,7 +28,7 @@ std::string FormatScanLine(const BON_ALIAS& row)
         name.replace(0, 1, "\\x23");
     std::string line = name + "\t" + name + "\t" + Number(row.srv);
     for (const NamedNumber* n : {&row.bn, &row.spc, &row.ch})
-        line += "\t" + Cp932ToTerminal(n->name) + "\t" + Number(*n);
+        line.append("\t").append(Cp932ToTerminal(n->name)).append("\t").append(Number(*n));
     return line;
 }
 
