@@ -5,7 +5,7 @@
 // leaves every other control where the design puts it.
 #include <array>
 
-#include "app/gui/control_spec.h"
+#include "app/gui/control_entry.h"
 
 namespace ChannelSetupLayout {
 
@@ -32,7 +32,7 @@ enum ControlId {
     CopyToEpgTimerBonCBox,
 };
 
-inline constexpr std::array<ControlSpec, 11> Controls = {{
+inline constexpr std::array<ControlEntry, 11> Controls = {{
     {Label1, "Label1", ControlKind::Label, 16, 12, 240, 12, L"有効にするチャンネルにチェックしてください", -1},
     {ChannelListView, "ChannelListView", ControlKind::ListView, 16, 32, 365, 273, L"", 0},
     {UpSB, "UpSB", ControlKind::FlatButton, 380, 32, 23, 137, L"↑", -1},
@@ -49,7 +49,7 @@ inline constexpr std::array<ControlSpec, 11> Controls = {{
      L"TVTest 用に EpgTimerBon フォルダーにもコピーする", 4},
 }};
 
-constexpr const ControlSpec* Find(int id)
+constexpr const ControlEntry* Find(int id)
 {
     return FindControl(Controls, id);
 }

@@ -3,7 +3,7 @@
 // builds its controls from and that the GUI test program finds them by.
 #include <array>
 
-#include "app/gui/control_spec.h"
+#include "app/gui/control_entry.h"
 
 namespace MainFormLayout {
 
@@ -29,7 +29,7 @@ enum ControlId {
     StartPatchServerSB,
 };
 
-inline constexpr std::array<ControlSpec, 12> Controls = {{
+inline constexpr std::array<ControlEntry, 12> Controls = {{
     {RemoconLb, "RemoconLb", ControlKind::Label, 17, 12, 167, 12, L"EpgDataCap_Bon リモコン接続先", -1},
     {RemoconAddrEd, "RemoconAddrEd", ControlKind::Edit, 209, 8, 121, 20, L"", 0},
     {RemoconPortEd, "RemoconPortEd", ControlKind::Edit, 337, 8, 61, 20, L"", 1},
@@ -45,7 +45,7 @@ inline constexpr std::array<ControlSpec, 12> Controls = {{
     {StartPatchServerSB, "StartPatchServerSB", ControlKind::FlatToggle, 217, 136, 153, 22, L"パッチサーバー開始", -1},
 }};
 
-constexpr const ControlSpec* Find(int id)
+constexpr const ControlEntry* Find(int id)
 {
     return FindControl(Controls, id);
 }

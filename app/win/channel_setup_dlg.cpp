@@ -123,7 +123,7 @@ void TChannelSetupDlg::ApplyDpi(UINT dpi)
     DeleteObject(plain);
     bold.lfWeight = FW_BOLD;
     FScanFont = CreateFontIndirectW(&bold);
-    for (const ControlSpec& c : Controls) {
+    for (const ControlEntry& c : Controls) {
         PlaceControl(FHandle, c, dpi);
         SendMessageW(Control(c.id), WM_SETFONT, reinterpret_cast<WPARAM>(c.id == ChannelScanLb ? FScanFont : FFont),
                      TRUE);

@@ -17,12 +17,12 @@ HFONT CreateLayoutFont(const wchar_t* face, int height, UINT dpi)
     return CreateFontIndirectW(&lf);
 }
 
-HWND CreateLayoutControl(HWND parent, HINSTANCE instance, const ControlSpec& spec, UINT dpi)
+HWND CreateLayoutControl(HWND parent, HINSTANCE instance, const ControlEntry& entry, UINT dpi)
 {
     const wchar_t* cls = L"STATIC";
     DWORD style = WS_CHILD | WS_VISIBLE;
     DWORD exStyle = 0;
-    switch (spec.kind) {
+    switch (entry.kind) {
     case ControlKind::Label:
         style |= SS_LEFTNOWORDWRAP | SS_NOPREFIX;
         break;
@@ -59,25 +59,25 @@ HWND CreateLayoutControl(HWND parent, HINSTANCE instance, const ControlSpec& spe
         style |= SpeedButtonToggle;
         break;
     }
-    if (spec.tabOrder >= 0)
+    if (entry.tabOrder >= 0)
         style |= WS_TABSTOP;
     const int d = static_cast<int>(dpi);
-    return CreateWindowExW(exStyle, cls, spec.caption, style, Scale(spec.left, d), Scale(spec.top, d),
-                           Scale(spec.width, d), Scale(spec.height, d), parent,
-                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance, nullptr);
+    return CreateWindowExW(exStyle, cls, entry.caption, style, Scale(entry.left, d), Scale(entry.top, d),
+                           Scale(entry.width, d), Scale(entry.height, d), parent,
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(entry.id)), instance, nullptr);
 }
 
-void PlaceControl(HWND parent, const ControlSpec& spec, UINT dpi)
+void PlaceControl(HWND parent, const ControlEntry& entry, UINT dpi)
 {
     const int d = static_cast<int>(dpi);
-    SetWindowPos(GetDlgItem(parent, spec.id), nullptr, Scale(spec.left, d), Scale(spec.top, d), Scale(spec.width, d),
-                 Scale(spec.height, d), SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(GetDlgItem(parent, entry.id), nullptr, Scale(entry.left, d), Scale(entry.top, d), Scale(entry.width, d),
+                 Scale(entry.height, d), SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void FitCaption(HWND parent, const ControlSpec& spec, int rightLimit, UINT dpi)
+void FitCaption(HWND parent, const ControlEntry& entry, int rightLimit, UINT dpi)
 {
     const int d = static_cast<int>(dpi);
-    const HWND control = GetDlgItem(parent, spec.id);
+    const HWND control = GetDlgItem(parent, entry.id);
     const std::wstring text = WindowTextOf(control);
     HDC dc = GetDC(control);
     HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
@@ -86,15 +86,15 @@ void FitCaption(HWND parent, const ControlSpec& spec, int rightLimit, UINT dpi)
     SelectObject(dc, old);
     ReleaseDC(control, dc);
     int needed = extent.cx;
-    if (spec.kind == ControlKind::CheckBox)
+    if (entry.kind == ControlKind::CheckBox)
         needed += GetSystemMetrics(SM_CXMENUCHECK) + Scale(6, d);  // the box and its gap
-    int left = Scale(spec.left, d);
-    const int width = std::max(Scale(spec.width, d), needed);
+    int left = Scale(entry.left, d);
+    const int width = std::max(Scale(entry.width, d), needed);
     const int right = Scale(rightLimit, d) - Scale(4, d);
     if (left + width > right)
         left = std::max(0, right - width);
-    const int height = std::max(Scale(spec.height, d), static_cast<int>(extent.cy));
-    SetWindowPos(control, nullptr, left, Scale(spec.top, d), width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    const int height = std::max(Scale(entry.height, d), static_cast<int>(extent.cy));
+    SetWindowPos(control, nullptr, left, Scale(entry.top, d), width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void CentreOnScreen(HWND window)

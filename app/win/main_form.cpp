@@ -43,8 +43,8 @@ int SystemColourIndex(SystemColour c)
 
 bool IsEdit(int id)
 {
-    const ControlSpec* spec = Find(id);
-    return spec && spec->kind == ControlKind::Edit;
+    const ControlEntry* entry = Find(id);
+    return entry && entry->kind == ControlKind::Edit;
 }
 
 } // namespace
@@ -122,7 +122,7 @@ void TMainForm::ApplyDpi(UINT dpi)
     FDpi = dpi;
     HFONT old = FFont;
     FFont = CreateLayoutFont(FontName, FontHeight, dpi);
-    for (const ControlSpec& c : Controls) {
+    for (const ControlEntry& c : Controls) {
         PlaceControl(FHandle, c, dpi);
         SendMessageW(Control(c.id), WM_SETFONT, reinterpret_cast<WPARAM>(FFont), TRUE);
     }
@@ -191,7 +191,7 @@ void TMainForm::EpgDataCapBonCBoxClick()
 
 void TMainForm::SetControlsEnabled()
 {
-    for (const ControlSpec& c : Controls) {
+    for (const ControlEntry& c : Controls) {
         const HWND control = Control(c.id);
         const bool enabled = FModel.Enabled(c.id);
         if (static_cast<bool>(IsWindowEnabled(control)) != enabled) {

@@ -8,7 +8,7 @@
 #include <initializer_list>
 #include <string>
 
-#include "app/gui/control_spec.h"
+#include "app/gui/control_entry.h"
 #include "gui/gui_driver.h"
 
 // The DPI the harness set the prefix to (96 unless VERNWICK_GUI_DPI says).
@@ -26,7 +26,7 @@ inline int TestDpi()
 // Controls show their caption, except edits, lists and those in `filled`,
 // whose text the program sets.
 template <std::size_t N>
-void ExpectLayout(HWND window, int dpi, int clientWidth, int clientHeight, const std::array<ControlSpec, N>& table,
+void ExpectLayout(HWND window, int dpi, int clientWidth, int clientHeight, const std::array<ControlEntry, N>& table,
                   const wchar_t* fontName, int fontHeight, std::initializer_list<int> filled = {})
 {
     const SIZE client = gui::ClientSize(window);
@@ -39,7 +39,7 @@ void ExpectLayout(HWND window, int dpi, int clientWidth, int clientHeight, const
     lstrcpynW(lf.lfFaceName, fontName, LF_FACESIZE);
     HFONT font = CreateFontIndirectW(&lf);
     HGDIOBJ old = SelectObject(dc, font);
-    for (const ControlSpec& c : table) {
+    for (const ControlEntry& c : table) {
         const HWND control = GetDlgItem(window, c.id);
         ASSERT_NE(control, nullptr) << c.name;
         const RECT r = gui::RectInParent(control);

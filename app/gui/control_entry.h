@@ -17,7 +17,7 @@ enum class ControlKind {
     ListView,      // a report-style list with check boxes
 };
 
-struct ControlSpec {
+struct ControlEntry {
     int id;
     const char* name;
     ControlKind kind;
@@ -36,9 +36,9 @@ constexpr int Scale(int pixels, int dpi)
 }
 
 template <std::size_t N>
-constexpr const ControlSpec* FindControl(const std::array<ControlSpec, N>& table, int id)
+constexpr const ControlEntry* FindControl(const std::array<ControlEntry, N>& table, int id)
 {
-    for (const ControlSpec& c : table)
+    for (const ControlEntry& c : table)
         if (c.id == id)
             return &c;
     return nullptr;
