@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <vector>
 
+#include "common/ascii_case.h"
+
 namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
@@ -16,18 +18,6 @@ std::string_view Trim(std::string_view text)
     while (!text.empty() && IsBlank(text.back()))
         text.remove_suffix(1);
     return text;
-}
-
-bool SameName(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; };
-        if (lower(static_cast<unsigned char>(a[i])) != lower(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
 }
 
 struct Line {
@@ -105,14 +95,14 @@ void SetKey(std::string& file, std::string_view section, std::string_view key, s
         if (SectionHeader(line.text, name)) {
             if (inSection)
                 break;
-            inSection = SameName(name, section);
+            inSection = EqualIgnoringAsciiCase(name, section);
             if (inSection)
                 sectionEnd = line.end;
             continue;
         }
         if (!inSection)
             continue;
-        if (KeyLine(line.text, k, v) && SameName(k, key)) {
+        if (KeyLine(line.text, k, v) && EqualIgnoringAsciiCase(k, key)) {
             file.replace(line.begin, line.text.size(), keyLine);
             return;
         }
@@ -141,10 +131,10 @@ std::string ReadProfileText(std::string_view text, std::string_view section, std
     for (const Line& line : SplitLines(text)) {
         std::string_view name, k, v;
         if (SectionHeader(line.text, name)) {
-            inSection = SameName(name, section);
+            inSection = EqualIgnoringAsciiCase(name, section);
             continue;
         }
-        if (inSection && KeyLine(line.text, k, v) && SameName(k, key))
+        if (inSection && KeyLine(line.text, k, v) && EqualIgnoringAsciiCase(k, key))
             return CleanValue(v);
     }
     return CleanValue(defaultValue);

@@ -8,22 +8,11 @@
 #include <string>
 #include <string_view>
 
+#include "common/ascii_case.h"
 #include "common/ini_text.h"
 #include "fuzz/fuzz_check.h"
 
 namespace {
-
-bool SameName(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; };
-        if (lower(static_cast<unsigned char>(a[i])) != lower(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
-}
 
 bool Trimmed(std::string_view s)
 {
@@ -81,14 +70,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // The last of several writes of one key counts.
         std::string expected = entries[i].second;
         for (std::size_t j = i + 1; j < entries.size(); ++j) {
-            if (SameName(entries[j].first, entries[i].first))
+            if (EqualIgnoringAsciiCase(entries[j].first, entries[i].first))
                 expected = entries[j].second;
         }
         FUZZ_CHECK(ReadProfileText(written, section, entries[i].first, "<none>") == expected);
     }
     bool probeWritten = false;
     for (const auto& [key, value] : entries)
-        probeWritten = probeWritten || (SameName(probeSection, section) && SameName(probeKey, key));
+        probeWritten = probeWritten || (EqualIgnoringAsciiCase(probeSection, section) && EqualIgnoringAsciiCase(probeKey, key));
     if (!probeWritten)
         FUZZ_CHECK(ReadProfileText(written, probeSection, probeKey, "<none>") == before);
     FUZZ_CHECK(WriteProfileText(written, section, entries) == written);

@@ -1,5 +1,6 @@
 #include "process/command_line.h"
 
+#include "common/ascii_case.h"
 #include "process/process_control.h"
 
 namespace {
@@ -7,11 +8,6 @@ namespace {
 bool IsBlank(char c)
 {
     return c == ' ' || c == '\t';
-}
-
-char LowerAscii(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 } // namespace
@@ -129,11 +125,5 @@ std::string FileNamePart(std::string_view path)
 
 bool SameFileNameIgnoringCase(std::string_view a, std::string_view b)
 {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (LowerAscii(a[i]) != LowerAscii(b[i]))
-            return false;
-    }
-    return true;
+    return EqualIgnoringAsciiCase(a, b);
 }
