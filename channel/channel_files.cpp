@@ -181,6 +181,17 @@ void SaveChannelFiles(const std::string& dir, const NamedNumberList& channels, c
     }
 }
 
+DisplayNameFault CheckDisplayName(std::string_view name)
+{
+    if (name.empty())
+        return DisplayNameFault::Empty;
+    if (name.front() == ';')
+        return DisplayNameFault::LeadingSemicolon;
+    if (name.find_first_of("\t\r\n") != std::string_view::npos)
+        return DisplayNameFault::LineBreakOrTab;
+    return DisplayNameFault::None;
+}
+
 std::size_t ChListReplySize(const NamedNumberList& channels)
 {
     NamedNumberList served;

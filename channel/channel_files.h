@@ -64,6 +64,12 @@ void SaveChannelFiles(const std::string& dir, const NamedNumberList& channels, c
 // formats them.
 std::size_t ChListReplySize(const NamedNumberList& channels);
 
+// What makes a display name unfit for the ChSet file: TVTest skips a line
+// that starts with ';' as a comment, which shifts every later channel by one,
+// and a TAB, CR or LF splits the line. The name is code page 932 bytes.
+enum class DisplayNameFault { None, Empty, LeadingSemicolon, LineBreakOrTab };
+DisplayNameFault CheckDisplayName(std::string_view name);
+
 // Loaders: replace the list with the file's valid lines. Throw
 // FileError(FileOpenErrorText), leaving the list untouched, when the file
 // cannot be read.

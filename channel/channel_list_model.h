@@ -9,14 +9,11 @@
 
 #include "common/bon_alias.h"
 #include "common/named_number.h"
+#include "remocon/protocol.h"
 
 // "チャンネルファイルを作成しました。" and the dialog's caption.
 inline constexpr const char* ChannelFilesCreatedText = "チャンネルファイルを作成しました。";
 inline constexpr const char* ChannelSetupCaption = "チャンネルファイルの作成";
-
-// TVTest takes each reply with one receive of at most this many bytes; a
-// longer channel list puts it out of step with the server.
-inline constexpr std::size_t ViewerReceiveLimit = 4095;
 
 // "TVTest へのチャンネル一覧: <size> / 4095 バイト", for a label that follows the
 // ticks.

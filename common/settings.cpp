@@ -60,6 +60,14 @@ Settings LoadSettings(const std::string& path)
     const auto maxViewers = ReadIntegerText(ReadText(path, "MaxViewers", ""));
     if (maxViewers && *maxViewers >= 1)
         s.MaxViewers = *maxViewers;
+    const auto replyLimit = ReadIntegerText(ReadText(path, "ChListReplyLimit", ""));
+    if (replyLimit && *replyLimit >= 0)
+        s.ChListReplyLimit = *replyLimit;
+    // An absent key and an empty one differ: empty lets nobody in, and the
+    // server says so when it starts.
+    const std::string noKey = "\x01";
+    if (std::string allowed = ReadText(path, "AllowedViewers", noKey); allowed != noKey)
+        s.AllowedViewers = std::move(allowed);
     if (const auto copy = ReadIntegerText(ReadText(path, "CopyChSetToEpgTimerBon", "")))
         s.CopyChSetToEpgTimerBon = *copy != 0;
     return s;

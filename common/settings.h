@@ -17,6 +17,15 @@ struct Settings {
     // Viewers served at once; further connections are closed at once. Read
     // from the file only: the window's save keeps whatever the user wrote.
     std::int32_t MaxViewers = 64;
+    // The most bytes of a "GetChList" or "GetServiceList2" reply: TVTest reads
+    // each reply with one receive of at most 4095 bytes, and whatever is left
+    // would be read as the reply to its next command. 0: no limit, for a
+    // client that reads until the reply goes quiet. Read from the file only.
+    std::int32_t ChListReplyLimit = 4095;
+    // Who may connect: IPv4 addresses and CIDR ranges, comma-separated, "*"
+    // for anyone; the raw text, checked when the server starts. Nothing when
+    // the key is absent (the home's own ranges). Read from the file only.
+    std::optional<std::string> AllowedViewers;
     // Whether the channel setup dialog also puts the ChSet file where TVTest
     // reads it (Documents\EpgTimerBon). Nothing until the user has ticked or
     // cleared that box once: the dialog then follows whether the folder
@@ -45,13 +54,13 @@ std::string SettingsPathFor(const std::string& exePath);
 // "Vernwick.ini" beside the running program, the file the window also uses.
 std::string DefaultSettingsPath();
 
-// Every key that is missing, empty (booleans) or not integer text (booleans
-// and MaxViewers, which also takes its default below 1) takes its default;
-// nothing is ever rejected.
+// Every key that is missing, empty (booleans) or not integer text (booleans,
+// MaxViewers, which also takes its default below 1, and ChListReplyLimit,
+// below 0) takes its default; nothing is ever rejected.
 Settings LoadSettings(const std::string& path);
 // Writes the eight keys the window edits, in their fixed order, then
-// CopyChSetToEpgTimerBon when it holds a choice (MaxViewers is left as the
-// file has it); throws SettingsWriteError.
+// CopyChSetToEpgTimerBon when it holds a choice (MaxViewers,
+// ChListReplyLimit and AllowedViewers are left as the file has them); throws SettingsWriteError.
 void SaveSettings(const std::string& path, const Settings& settings);
 
 // The port texts as the server start reads them: integer text, or the

@@ -101,18 +101,52 @@ std::string FormatSetRequest(std::string_view name, std::int32_t number)
     return text;
 }
 
-std::string FormatListReply(int status, int current, const NamedNumberList& entries)
+namespace {
+
+void AppendEntry(std::string& reply, const NamedNumber& entry)
+{
+    reply += '\t';
+    reply += std::to_string(static_cast<std::int32_t>(entry.number));
+    reply += '\t';
+    reply += entry.name;
+}
+
+} // namespace
+
+std::string FormatListReply(int status, int current, const NamedNumberList& entries, std::size_t limit)
 {
     std::string reply = std::to_string(status);
     reply += '\t';
     reply += std::to_string(current);
     for (const NamedNumber& entry : entries) {
-        reply += '\t';
-        reply += std::to_string(static_cast<std::int32_t>(entry.number));
-        reply += '\t';
-        reply += entry.name;
+        const std::size_t whole = reply.size();
+        AppendEntry(reply, entry);
+        if (limit != 0 && reply.size() > limit) {
+            // Whole entries only: a cut name, or half a code page 932
+            // character, would reach the viewer as a channel of its own.
+            reply.resize(whole);
+            break;
+        }
     }
     return reply;
+}
+
+std::size_t ListEntriesWithin(int status, int current, const NamedNumberList& entries, std::size_t limit)
+{
+    if (limit == 0)
+        return entries.size();
+    std::string head = std::to_string(status);
+    head += '\t';
+    head += std::to_string(current);
+    std::size_t size = head.size();
+    std::size_t count = 0;
+    for (const NamedNumber& entry : entries) {
+        size += 2 + std::to_string(static_cast<std::int32_t>(entry.number)).size() + entry.name.size();
+        if (size > limit)
+            break;
+        ++count;
+    }
+    return count;
 }
 
 std::string FormatStatusReply(int status)

@@ -76,8 +76,16 @@ std::optional<Request> RecognizeRequest(std::string_view request);
 // "%s:%d", the client's set request.
 std::string FormatSetRequest(std::string_view name, std::int32_t number);
 
-// "%d\t%d" and "\t%d\t%s" per entry.
-std::string FormatListReply(int status, int current, const NamedNumberList& entries);
+// TVTest takes each reply with one receive of at most this many bytes; what
+// is left in the connection it reads as the reply to its next command.
+inline constexpr std::size_t ViewerReceiveLimit = 4095;
+
+// "%d\t%d" and "\t%d\t%s" per entry. With a limit (0: none), only as many
+// whole entries, from the first, as keep the reply within limit bytes; the
+// status and the current number always go.
+std::string FormatListReply(int status, int current, const NamedNumberList& entries, std::size_t limit = 0);
+// How many entries FormatListReply carries within limit (all when 0).
+std::size_t ListEntriesWithin(int status, int current, const NamedNumberList& entries, std::size_t limit);
 // "%d".
 std::string FormatStatusReply(int status);
 

@@ -328,6 +328,17 @@ TEST_F(ChannelFilesTest, LineBreakingBytesInNamesBecomeBlanks)
     EXPECT_EQ(loadedAliases[1], aliases[1]);
 }
 
+TEST(DisplayName, WhatTheViewerCannotReadAsOneChannelIsAFault)
+{
+    using F = DisplayNameFault;
+    // "\x81\x47" is the full-width semicolon, which TVTest reads as a name.
+    for (const auto& [name, fault] : std::vector<std::pair<std::string, F>>{
+             {"NHK", F::None}, {"\x81\x47NHK", F::None}, {"A;B", F::None}, {" ;", F::None},
+             {"", F::Empty}, {";", F::LeadingSemicolon}, {";NHK", F::LeadingSemicolon},
+             {"A\tB", F::LineBreakOrTab}, {"A\r", F::LineBreakOrTab}, {"\nA", F::LineBreakOrTab}})
+        EXPECT_EQ(CheckDisplayName(name), fault) << name;
+}
+
 TEST_F(ChannelFilesTest, HandEditedAliasFileNumbersRowsByPosition)
 {
     BonAliasList aliases;

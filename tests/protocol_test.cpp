@@ -90,6 +90,34 @@ TEST(Replies, AreFormattedByteForByte)
     EXPECT_EQ(FormatSetRequest("SetCh", -3), "SetCh:-3");
 }
 
+TEST(Replies, ACutListKeepsWholeEntriesWithinTheLimit)
+{
+    // "\x83\x65" is one code page 932 character: never split.
+    const NamedNumberList entries{{"AB", 1}, {"\x83\x65\x83\x58", 22}, {"C", 3}};
+    const std::string whole = "0\t10\t1\tAB\t22\t\x83\x65\x83\x58\t3\tC";
+    struct Case {
+        std::size_t limit;
+        std::size_t entries;
+    };
+    for (const Case c : {Case{0, 3}, Case{whole.size(), 3}, Case{whole.size() - 1, 2}, Case{17, 2},
+                         Case{16, 1}, Case{9, 1}, Case{8, 0}, Case{1, 0}}) {
+        const std::string reply = FormatListReply(0, 10, entries, c.limit);
+        EXPECT_EQ(ListEntriesWithin(0, 10, entries, c.limit), c.entries) << c.limit;
+        NamedNumberList parsed{{"old", 0}};
+        std::int32_t current = 0;
+        if (c.entries == 0) {
+            EXPECT_EQ(reply, "0\t10") << c.limit; // status and current always go
+            continue;
+        }
+        EXPECT_EQ(ParseListReply(reply, parsed, &current), 0);
+        EXPECT_EQ(current, 10);
+        EXPECT_EQ(parsed, NamedNumberList(entries.begin(), entries.begin() + static_cast<long>(c.entries)))
+            << c.limit;
+        EXPECT_TRUE(c.limit == 0 || reply.size() <= c.limit) << c.limit;
+        EXPECT_EQ(whole.compare(0, reply.size(), reply), 0) << c.limit;
+    }
+}
+
 TEST(ParseListReply, NeedsThreeFieldsAndKeepsTheCurrentOnMinusOne)
 {
     NamedNumberList list{{"old", 9}};

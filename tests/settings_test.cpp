@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <fstream>
 #include <tuple>
+#include <utility>
+#include <vector>
 
 #include "common/file_io.h"
 #include "common/ini_profile.h"
@@ -127,6 +129,18 @@ TEST(Settings, ValuesAreReadKeyByKeyWithTheirOwnFallbacks)
     for (const char* bad : {"0", "-3", "many"}) {
         WriteFile(path, std::string("[Parameter]\nMaxViewers=") + bad + "\n");
         EXPECT_EQ(LoadSettings(path).MaxViewers, 64) << bad;
+    }
+    // ChListReplyLimit: 0 (no limit) is a value; below 0 or no integer is not.
+    for (const auto& [text, limit] : std::vector<std::pair<std::string, int>>{
+             {"0", 0}, {"8000", 8000}, {"-1", 4095}, {"big", 4095}, {"", 4095}}) {
+        WriteFile(path, "[Parameter]\nChListReplyLimit=" + text + "\n");
+        EXPECT_EQ(LoadSettings(path).ChListReplyLimit, limit) << text;
+    }
+    // AllowedViewers: an absent key and an empty one differ.
+    EXPECT_FALSE(LoadSettings(path).AllowedViewers);
+    for (const std::string text : {"", "*", "192.168.1.0/24, 10.0.0.7"}) {
+        WriteFile(path, "[Parameter]\nAllowedViewers=" + text + "\n");
+        EXPECT_EQ(LoadSettings(path).AllowedViewers, std::optional<std::string>(text)) << text;
     }
 
     // Values are cut at 2047 bytes.
