@@ -56,6 +56,7 @@ enum class ServerEvent {
     EpgDataCapBonLaunched,
     EpgDataCapBonEnded,
     EpgDataCapBonLetGo,
+    ChannelSelected,  // the link's current virtual channel changed; detail: its number
 };
 
 using ServerObserver = std::function<void(ServerEvent, const std::string& detail)>;

@@ -42,6 +42,7 @@ const char* EventText(ServerEvent event)
     case ServerEvent::EpgDataCapBonLaunched: return "EpgDataCap_Bon launched";
     case ServerEvent::EpgDataCapBonEnded: return "EpgDataCap_Bon ended";
     case ServerEvent::EpgDataCapBonLetGo: return "EpgDataCap_Bon left running";
+    case ServerEvent::ChannelSelected: return "current channel now";
     }
     return "";
 }
