@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <memory>
+#include <string>
 #include <thread>
 
 #include "net/event.h"
@@ -74,11 +75,17 @@ void SocketCleanup()
     socket_platform::Cleanup();
 }
 
-socket_t ConnectSocket(const std::string& host, std::uint16_t port, const CWakeUp* wake)
+socket_t ConnectSocket(const std::string& host, std::uint16_t port, const CWakeUp* wake, int timeoutMs)
 {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs > 0 ? timeoutMs : 0);
     std::unique_ptr<auto_lock_object> lock;
-    if (g_hostent)
-        lock = std::make_unique<auto_lock_object>(*g_hostent);
+    if (g_hostent) {
+        lock = std::make_unique<auto_lock_object>(*g_hostent, static_cast<std::uint32_t>(timeoutMs > 0 ? timeoutMs : 0),
+                                                  [wake] { return wake && wake->Signalled(); });
+        if (!lock->Held())
+            return InvalidSocket;
+    }
 
     const auto addresses = socket_platform::ResolveIPv4(host);
     if (!addresses || addresses->empty())
@@ -89,7 +96,8 @@ socket_t ConnectSocket(const std::string& host, std::uint16_t port, const CWakeU
         const socket_t s = socket_platform::CreateStreamSocket();
         if (s == InvalidSocket)
             return InvalidSocket;
-        if (socket_platform::Connect(s, address, port, ConnectTimeoutMs, HandleOf(wake)) == 0)
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left > 0 && socket_platform::Connect(s, address, port, static_cast<int>(left), HandleOf(wake)) == 0)
             return s;
         socket_platform::Close(s);
         if (wake && wake->Signalled())
@@ -110,9 +118,27 @@ socket_t CreateListenSocket(std::uint16_t port, int backlog)
     return s;
 }
 
-socket_t AcceptSocket(socket_t listener)
+socket_t AcceptSocket(socket_t listener, std::uint32_t* peerAddress)
 {
-    return socket_platform::Accept(listener);
+    std::uint32_t peer = 0;
+    const socket_t s = socket_platform::Accept(listener, peer);
+    if (s != InvalidSocket)
+        socket_platform::SetKeepAlive(s, KeepAliveIdleSeconds, KeepAliveIntervalSeconds, KeepAliveProbes);
+    if (peerAddress)
+        *peerAddress = peer;
+    return s;
+}
+
+void ShutdownSocket(socket_t s)
+{
+    if (s != InvalidSocket)
+        socket_platform::Shutdown(s);
+}
+
+std::string IPv4Text(std::uint32_t address)
+{
+    const auto* b = reinterpret_cast<const unsigned char*>(&address);
+    return std::to_string(b[0]) + "." + std::to_string(b[1]) + "." + std::to_string(b[2]) + "." + std::to_string(b[3]);
 }
 
 void CloseSocket(socket_t s)

@@ -253,6 +253,8 @@ void TMainForm::StartPatchServerSBClick()
             FPatchServer = MakeMasterThread(FModel.Arguments(channels, aliases));
             FPatchServer->SetOnFinished([this] { ServerFinished(); });
             FPatchServer->SetMaxViewers(FModel.settings.MaxViewers);
+            FPatchServer->SetChListReplyLimit(FModel.settings.ChListReplyLimit);
+            FPatchServer->SetAllowedViewers(FModel.settings.AllowedViewers);
             FPatchServer->Resume();
             FModel.StartSucceeded();
         } catch (...) {

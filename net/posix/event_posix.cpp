@@ -30,7 +30,11 @@ struct NamedLock {
     std::mutex mutex;
     std::condition_variable released;
     bool held = false;
-    int fd = -1; // the holder's descriptor on the lock file
+    // The lock file, opened at the first wait and kept: only the holder
+    // within this process ever takes or drops the file lock through it, and
+    // opening it afresh for every wait cost more than the exchange it guarded.
+    int fd = -1;
+    bool fileLocked = false;
     int handles = 0;
 };
 
@@ -91,23 +95,22 @@ int OpenLockFile(const std::string& path)
     }
 }
 
-// Takes the file lock through a descriptor of its own, so that two threads of
-// this process never share one (flock is per open file).
-int LockFile(const std::string& path, bool forever, Clock::time_point deadline, bool& timedOut)
+// Takes the file lock; called by the holder within this process only.
+bool LockFile(NamedLock& lock, bool forever, Clock::time_point deadline, bool& timedOut)
 {
     timedOut = false;
-    const int fd = OpenLockFile(path);
-    if (fd < 0)
-        return -1;
+    if (lock.fd < 0)
+        lock.fd = OpenLockFile(lock.path);
+    if (lock.fd < 0)
+        return false;
     for (;;) {
-        if (::flock(fd, forever ? LOCK_EX : (LOCK_EX | LOCK_NB)) == 0)
-            return fd;
+        if (::flock(lock.fd, forever ? LOCK_EX : (LOCK_EX | LOCK_NB)) == 0)
+            return true;
         if (errno == EINTR)
             continue;
         if (errno != EWOULDBLOCK || (!forever && Clock::now() >= deadline)) {
             timedOut = errno == EWOULDBLOCK;
-            ::close(fd);
-            return -1;
+            return false;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
@@ -170,8 +173,10 @@ std::uint32_t Wait(void* handle, std::uint32_t timeoutMs)
     }
     if (lock->path.empty())
         return WaitObject0;
+    // Only this thread touches the file lock now: it holds the lock within
+    // the process.
     bool timedOut = false;
-    const int fd = LockFile(lock->path, forever, deadline, timedOut);
+    const bool locked = LockFile(*lock, forever, deadline, timedOut);
     std::lock_guard<std::mutex> guard(lock->mutex);
     if (timedOut) {
         lock->held = false;
@@ -180,7 +185,7 @@ std::uint32_t Wait(void* handle, std::uint32_t timeoutMs)
     }
     // When the lock file cannot be used at all the lock still excludes
     // within this process.
-    lock->fd = fd;
+    lock->fileLocked = locked;
     return WaitObject0;
 }
 
@@ -190,11 +195,9 @@ bool Signal(void* handle)
     std::lock_guard<std::mutex> guard(lock->mutex);
     if (!lock->held)
         return true;
-    if (lock->fd >= 0) {
+    if (lock->fileLocked)
         ::flock(lock->fd, LOCK_UN);
-        ::close(lock->fd);
-        lock->fd = -1;
-    }
+    lock->fileLocked = false;
     lock->held = false;
     lock->released.notify_one();
     return true;
