@@ -314,7 +314,9 @@ TEST(ChannelCommands, MakeChannelsWarnsOfAChannelListLongerThanTheViewerTakesInO
         EXPECT_NE(make.out.find(ChannelFilesCreatedText), std::string::npos);
         EXPECT_EQ(make.err.find(ChListTooLongText(size)) != std::string::npos, size > ViewerReceiveLimit) << make.err;
     }
-    // The server's own reply, with the last channel current, is that long.
+    // The server's own reply, uncut and with the last channel current, is
+    // that long.
+    server.settings.ChListReplyLimit = 0;
     ASSERT_TRUE(server.Start({}, true, false)) << server.Errors();
     ViewerClient viewer;
     ASSERT_TRUE(viewer.Connect(server.Port()));

@@ -3,8 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <thread>
 
+#include "channel/channel_files.h"
+#include "common/file_io.h"
+#include "common/parse_int.h"
 #include "net/socket.h"
 #include "remocon/protocol.h"
 #include "server/patcher.h"
@@ -13,6 +17,7 @@
 #include "support/free_port.h"
 #include "support/server_fixture.h"
 #include "support/standin.h"
+#include "support/tvtest_viewer.h"
 #include "support/viewer_client.h"
 
 namespace {
@@ -302,4 +307,86 @@ TEST(PatchServer, EndsTheSessionsOfSilentViewersAndOfViewersThatNeverRead)
         EXPECT_TRUE(server.WaitForOutput("viewer disconnected, viewers now 1", 10000)) << server.Output();
         EXPECT_EQ(busy.Ask("GetBonList"), "0\t0\t0\tTVTest");
     }
+}
+
+TEST(PatchServer, TheRealViewerIsAnsweredAtOnceDuringASlowSwitchAndStaysInStepWithALongList)
+{
+    {
+        // EpgDataCap_Bon takes 4 s to open another BonDriver. A viewer that
+        // starts meanwhile gets its start-up answers before that switch is
+        // done, well within its 2000 ms patience, with a current channel from
+        // before or after it.
+        StandIn standin;
+        ASSERT_TRUE(standin.Start({"--delay", "SetBon=4000"}));
+        CliServer server;
+        ConfigureChannels(server, standin.Port());
+        ASSERT_TRUE(server.Start()) << server.Errors();
+        ViewerClient switching;
+        ASSERT_TRUE(switching.Connect(server.Port()));
+        ASSERT_TRUE(switching.Send("SetCh:1"));
+        ASSERT_TRUE(WaitFor([&] { return CountLines(standin.Requests(), "SetBon:2") == 1; }, 5000));
+        const auto started = Clock::now();
+        TVTestViewer starting;
+        ASSERT_TRUE(starting.Connect(server.Port()));
+        EXPECT_TRUE(starting.StartUp());
+        EXPECT_EQ(starting.Ask("GetSpaceList").value_or("").substr(0, 6), "0\t0\t0\t");
+        const auto chList = starting.Ask("GetChList");
+        const long answeredMs = ElapsedMs(started);
+        ASSERT_TRUE(chList);
+        const auto current = TVTestViewer::CurrentOf(*chList);
+        EXPECT_TRUE(current == 2 || current == 1) << *chList;
+        EXPECT_FALSE(switching.Receive(0)) << "answered only after the switch, in " << answeredMs << " ms";
+        std::printf("start-up answers during a slow switch: %ld ms\n", answeredMs);
+        EXPECT_EQ(switching.Receive(10000), "0");
+        EXPECT_EQ(starting.Ask("GetChList").value_or("").substr(0, 3), "0\t1");
+    }
+    // 260 channels with 14-character names make a GetChList reply of some
+    // 5 kB: the viewer gets as many whole entries as fit its one receive and
+    // the exact current number, and every later reply answers its own
+    // command. The second name starts with ';', which the viewer's ChSet
+    // reader takes for a comment: its menu item 1 is the server's channel 2.
+    StandIn standin;
+    ASSERT_TRUE(standin.Start());
+    CliServer server;
+    ConfigureChannels(server, standin.Port());
+    const BonAliasList targets = server.aliases;
+    server.channels.clear();
+    server.aliases.clear();
+    for (int i = 0; i < 260; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "%sService No%03d", i == 1 ? ";" : "_", i);
+        server.channels.push_back({name, static_cast<std::uint32_t>(i)});
+        BON_ALIAS row = targets[static_cast<std::size_t>(i % 4)];
+        row.index = i;
+        server.aliases.push_back(row);
+    }
+    ASSERT_TRUE(server.Start()) << server.Errors();
+    TVTestViewer viewer;
+    ASSERT_TRUE(viewer.Connect(server.Port()));
+    ASSERT_TRUE(viewer.StartUp());
+    EXPECT_EQ(viewer.Ask("GetSpaceList").value_or("").substr(0, 6), "0\t0\t0\t");
+    const auto first = viewer.Ask("GetChList");
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->substr(0, 4), "0\t2\t");
+    EXPECT_LE(first->size(), std::size_t(TVTestViewer::ReceiveLimit));
+    // Cut after a whole entry: the last name is the one of its number.
+    const std::size_t lastTab = first->rfind('\t');
+    const std::size_t numberTab = first->rfind('\t', lastTab - 1);
+    const auto last = static_cast<std::size_t>(ParseInt(first->substr(numberTab + 1)));
+    ASSERT_LT(last, 259u);
+    EXPECT_EQ(first->substr(lastTab + 1), server.channels[last].name);
+    for (const int channel : {2, 159, 259, 3}) {
+        EXPECT_EQ(viewer.Ask("SetCh:" + std::to_string(channel)), "0") << channel;
+        const auto list = viewer.Ask("GetChList");
+        ASSERT_TRUE(list) << channel;
+        EXPECT_EQ(TVTestViewer::CurrentOf(*list), channel);
+        EXPECT_EQ(viewer.Ask("GetServiceList").value_or("").substr(0, 2), "0\t") << channel;
+        EXPECT_EQ(viewer.Ask("SetBon:0"), "0") << channel;
+    }
+    EXPECT_EQ(viewer.Dropped(), 0u);
+    const auto menu = TVTestViewer::ReadChSet(ReadWholeFile(ChSetFilePath(server.Folder())).value_or(""));
+    ASSERT_EQ(menu.size(), 259u);
+    EXPECT_EQ(menu[1], server.channels[2].name);
+    EXPECT_EQ(viewer.Ask("SetCh:1"), "0");
+    EXPECT_EQ(TVTestViewer::CurrentOf(viewer.Ask("GetChList").value_or("")), 1);
 }

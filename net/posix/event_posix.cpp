@@ -30,9 +30,10 @@ struct NamedLock {
     std::mutex mutex;
     std::condition_variable released;
     bool held = false;
-    // The lock file, opened at the first wait and kept: only the holder
-    // within this process ever takes or drops the file lock through it, and
-    // opening it afresh for every wait cost more than the exchange it guarded.
+    // The lock file, open while any handle of this process is: only the
+    // holder within this process ever takes or drops the file lock through
+    // it, and opening it afresh for every wait cost more than the exchange
+    // it guarded.
     int fd = -1;
     bool fileLocked = false;
     int handles = 0;
@@ -133,8 +134,13 @@ NamedLock* Acquire(const std::string& name, bool create, bool initialState)
         lock->held = !initialState;
         it = registry.emplace(name, lock).first;
     }
-    ++it->second->handles;
-    return it->second;
+    NamedLock* lock = it->second;
+    if (lock->handles++ == 0 && !lock->path.empty()) {
+        std::lock_guard<std::mutex> guard(lock->mutex);
+        if (lock->fd < 0)
+            lock->fd = OpenLockFile(lock->path);
+    }
+    return lock;
 }
 
 } // namespace
@@ -155,7 +161,13 @@ void Close(void* handle)
     // still be inside it on another thread.
     auto* lock = static_cast<NamedLock*>(handle);
     std::lock_guard<std::mutex> guard(g_registryMutex);
-    --lock->handles;
+    if (--lock->handles > 0)
+        return;
+    std::lock_guard<std::mutex> lockGuard(lock->mutex);
+    if (!lock->held && lock->fd >= 0) {
+        ::close(lock->fd);
+        lock->fd = -1;
+    }
 }
 
 std::uint32_t Wait(void* handle, std::uint32_t timeoutMs)
