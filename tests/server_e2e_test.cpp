@@ -10,6 +10,7 @@
 #include "common/file_io.h"
 #include "common/parse_int.h"
 #include "net/socket.h"
+#include "process/child_process.h"
 #include "remocon/protocol.h"
 #include "server/patcher.h"
 #include "support/cli_server.h"
@@ -17,6 +18,7 @@
 #include "support/free_port.h"
 #include "support/server_fixture.h"
 #include "support/standin.h"
+#include "support/tool_path.h"
 #include "support/tvtest_viewer.h"
 #include "support/viewer_client.h"
 
@@ -389,4 +391,84 @@ TEST(PatchServer, TheRealViewerIsAnsweredAtOnceDuringASlowSwitchAndStaysInStepWi
     EXPECT_EQ(menu[1], server.channels[2].name);
     EXPECT_EQ(viewer.Ask("SetCh:1"), "0");
     EXPECT_EQ(TVTestViewer::CurrentOf(viewer.Ask("GetChList").value_or("")), 1);
+}
+
+TEST(PatchServer, AStopIsBoundedWhateverTheUpstreamDoesAndEndsALaunchedCopyWhenTheReselectionSucceeds)
+{
+    // From the stop request to the end of "serve": the exchange in flight is
+    // cut, and the re-selection of the last channel has 1 s in all. The
+    // stand-in's requests are counted over all connections: the link's own
+    // four come first, then the viewers'.
+    struct Case {
+        const char* name;
+        std::vector<std::string> faults;
+        const char* asked;      // a viewer's request answered before the stop
+        const char* inFlight;   // a viewer's request still unanswered at the stop
+        const char* waitFor;    // the stand-in's request that shows it in flight
+        bool holdRemocon;       // another process holds "Remocon" throughout
+        const char* outcome;    // with auto-launch: what becomes of the copy
+    };
+    const Case cases[] = {
+        {"silent upstream", {"--silent-on", "GetBonList", "--fault-at", "5"}, nullptr, nullptr, nullptr, false, nullptr},
+        {"12 s upstream", {"--delay", "GetBonList=12000", "--fault-at", "5"}, nullptr, nullptr, nullptr, false, nullptr},
+        {"hanging request", {"--silent-on", "SetService"}, nullptr, "SetService:1025", "SetService:1025", false, nullptr},
+        {"Remocon held elsewhere", {}, nullptr, "SetService:1025", nullptr, true, nullptr},
+        // The cut leaves the link out of step; the re-selection goes over a
+        // fresh connection, finds the BonDriver not yet switched, switches it
+        // (quickly now) and succeeds: the copy launched is ended.
+        {"slow switch, launched", {"--delay", "SetBon=4000", "--fault-at", "6"}, nullptr, "SetCh:1", "SetBon:2", false,
+         "EpgDataCap_Bon ended"},
+        // Every selection fails, so the re-selection does: the copy is let go.
+        {"failing selection, launched", {"--set-status", "1"}, "SetCh:1", nullptr, nullptr, false, "EpgDataCap_Bon left running"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        StandIn standin;
+        LaunchableStandIn epg;
+        CliServer server;
+        std::string params;
+        for (const std::string& fault : c.faults)
+            params += " " + fault;
+        if (c.outcome) {
+            epg.Configure(server, params);
+        } else {
+            ASSERT_TRUE(standin.Start(c.faults));
+            ConfigureChannels(server, standin.Port());
+        }
+        const auto requests = [&] { return c.outcome ? epg.LogLines() : standin.Requests(); };
+        ASSERT_TRUE(server.Start({"--reply-timeout", c.holdRemocon ? "1000" : "15000"})) << server.Errors();
+        ViewerClient idle, asking;
+        ASSERT_TRUE(idle.Connect(server.Port()));
+        ASSERT_EQ(idle.Ask("GetBonList", 15000), "0\t0\t0\tTVTest");
+        ASSERT_TRUE(asking.Connect(server.Port()));
+        ASSERT_EQ(asking.Ask("GetSpaceList").value_or("").substr(0, 6), "0\t0\t0\t");
+        if (c.asked)
+            ASSERT_EQ(asking.Ask(c.asked), "1");
+        ChildProcess holder;
+        if (c.holdRemocon) {
+            const std::string ready = server.File("held");
+            ASSERT_TRUE(holder.Start(ToolPath("vernwick-lockholder"), {"Remocon", ready, "-1"}));
+            ASSERT_TRUE(WaitFor([&] { return PathExists(ready); }, 10000));
+            // What does not go upstream is answered still; what does fails
+            // once a reply's time is up.
+            EXPECT_EQ(asking.Ask("GetChList").value_or("").substr(0, 4), "0\t2\t");
+            EXPECT_EQ(asking.Ask(c.inFlight, 10000), "-1");
+        }
+        if (c.inFlight && !c.holdRemocon) {
+            ASSERT_TRUE(asking.Send(c.inFlight));
+            ASSERT_TRUE(WaitFor([&] { return CountLines(requests(), c.waitFor) == 1; }, 10000));
+        }
+        const auto started = Clock::now();
+        ASSERT_TRUE(server.RequestStop());
+        const auto status = server.WaitForExit(20000);
+        const long stopMs = ElapsedMs(started);
+        std::printf("stop with %s: %ld ms\n", c.name, stopMs);
+        EXPECT_EQ(status, std::optional<int>(0));
+        EXPECT_LT(stopMs, 5000);
+        if (c.outcome) {
+            EXPECT_NE(server.Output().find(c.outcome), std::string::npos) << server.Output();
+            epg.EndLetGoCopy();
+        }
+        holder.Terminate();
+    }
 }
