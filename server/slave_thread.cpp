@@ -178,15 +178,12 @@ std::optional<std::string> CPatchedRemoconServer::ForwardedReply(const Request& 
                 status = remocon->GetServiceList(list, &current);
                 break;
             case Command::SetCh:
+            case Command::SetService2: // SetCh by another name
                 status = remocon->SetCh(request.number);
                 master->PublishChannel(remocon->CurrentChannel());
                 break;
             case Command::SetService:
                 status = remocon->SetService(request.number);
-                break;
-            case Command::SetService2:
-                status = remocon->SetService2(request.number);
-                master->PublishChannel(remocon->CurrentChannel());
                 break;
             case Command::GetNowPgInfo:
                 text = remocon->GetNowPgInfo();
