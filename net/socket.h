@@ -64,6 +64,11 @@ socket_t ConnectSocket(const std::string& host, std::uint16_t port, const CWakeU
 // A stream socket listening on all local addresses, or InvalidSocket.
 socket_t CreateListenSocket(std::uint16_t port, int backlog);
 
+// Why the last ConnectSocket or CreateListenSocket of the calling thread
+// failed, as the operating system says it (for example "Connection
+// refused"), in UTF-8; empty after one that succeeded.
+std::string LastSocketFailureText();
+
 // How soon TCP keepalive looks at a silent viewer connection, and then how
 // often and how many times, so that a peer that vanished (a PC gone to sleep,
 // a cable pulled) frees its place within a few minutes.

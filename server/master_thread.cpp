@@ -2,6 +2,7 @@
 #include <chrono>
 #include <exception>
 
+#include "common/failure_text.h"
 #include "process/epgdatacapbon_manager.h"
 #include "remocon/patched_net_remocon.h"
 #include "remocon/protocol.h"
@@ -106,7 +107,8 @@ void TPatchedRemoconMasterThread::Execute()
         FErrorMessage.replace(FErrorMessage.find("%s"), 2, badEntry);
         FSucceeded = false;
     } else if (listenSocket == InvalidSocket) {
-        FErrorMessage = CannotStartText;
+        // Which port and why: another program on it, or no right to it.
+        FErrorMessage = WithReason(CannotStartText, "ポート " + std::to_string(FServerPort), LastSocketFailureText());
         FSucceeded = false;
     } else {
         FAllowedViewers = *allowed;

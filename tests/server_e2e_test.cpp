@@ -207,8 +207,9 @@ TEST(PatchServer, StartFailuresAreReportedWithTheirTexts)
         const auto status = server.WaitForExit(10000);
         ASSERT_TRUE(status);
         EXPECT_NE(*status, 0);
-        EXPECT_NE(server.Errors().find(channelFiles ? "パッチサーバーを開始できません。"
-                                                    : "BonDriver_TVTest(TVTest).ChSet.txt は開けません"),
+        EXPECT_NE(server.Errors().find(channelFiles ? "パッチサーバーを開始できません。 (ポート " +
+                                                          std::to_string(LocalPort(taken)) + ": "
+                                                    : std::string("BonDriver_TVTest(TVTest).ChSet.txt は開けません")),
                   std::string::npos)
             << server.Errors();
     }
