@@ -32,7 +32,6 @@ public:
 
     // How long an exchange waits for its whole reply.
     void SetReplyTimeout(int milliseconds) { FReplyTimeoutMs = milliseconds; }
-    int ReplyTimeout() const { return FReplyTimeoutMs; }
     // A time beyond which no exchange waits, whatever its own bound: work
     // that has a budget in all (a stop's re-selection) sets one.
     void SetDeadline(std::chrono::steady_clock::time_point deadline) { FDeadline = deadline; }
