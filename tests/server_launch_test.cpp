@@ -142,11 +142,19 @@ TEST(PatchServerLaunch, ANewcomerAsTheLastViewerLeavesIsServed)
     ASSERT_TRUE(current->Connect(server.Port()));
     ASSERT_EQ(current->Ask("GetBonList", 15000), "0\t0\t0\tTVTest");
     for (int cycle = 0; cycle < 12; ++cycle) {
-        // The newcomer comes at the leave, or a few milliseconds after it.
+        // The newcomer comes at the leave, or a few milliseconds after it;
+        // every fifth one is in before the leave, so that both orders come
+        // about however fast a session notices its viewer gone.
         auto next = std::make_unique<ViewerClient>();
+        if (cycle % 5 == 4) {
+            const std::size_t both = CountText(server.Output(), "viewers now 2");
+            ASSERT_TRUE(next->Connect(server.Port()));
+            ASSERT_TRUE(WaitFor([&] { return CountText(server.Output(), "viewers now 2") > both; }, 10000)) << cycle;
+        }
         std::thread leave([&] { current->Disconnect(); });
         std::this_thread::sleep_for(std::chrono::milliseconds(cycle % 4 * 3));
-        ASSERT_TRUE(next->Connect(server.Port()));
+        if (cycle % 5 != 4)
+            ASSERT_TRUE(next->Connect(server.Port()));
         leave.join();
         EXPECT_EQ(next->Ask("GetServiceList", 15000).value_or("").substr(0, 2), "0\t") << cycle << server.Output();
         const std::size_t launches = Launches(server), ends = Ends(server);
