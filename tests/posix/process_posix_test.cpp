@@ -147,8 +147,8 @@ TEST(ProcessPosix, AnotherUsersCopyDoesNotCountAsRunning)
     TempDir dir;
     const std::string path = SleeperCopy(dir, "other-" + dir.Path().filename().string());
     ChildProcess other;
-    ASSERT_TRUE(other.Start("/usr/bin/setpriv",
-                            {"--reuid=65534", "--regid=65534", "--clear-groups", "--", path, "--exit-after-ms", "60000"}));
+    ASSERT_TRUE(other.Start("/usr/bin/setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups", "--", path,
+                                                 "--exit-after-ms", "60000"}));
     const std::string exe = "/proc/" + std::to_string(other.Id()) + "/exe";
     ASSERT_TRUE(WaitFor([&] {
         std::error_code error;
