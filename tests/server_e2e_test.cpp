@@ -112,7 +112,7 @@ TEST(PatchServer, ViewersShareOneUpstreamAndTheLastOneReselectsAndDropsIt)
               (Requests{"GetBonList", "SetBon:2", "GetSpaceList", "SetSpace:4", "GetChList", "GetServiceList"}));
 
     const std::string out = server.Output();
-    EXPECT_NE(out.find("connected to EpgDataCap_Bon, current channel 2\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("connected to EpgDataCap_Bon, which is on the list's channel 2\n"), std::string::npos) << out;
     EXPECT_NE(out.find("viewer connected, viewers now 2\n"), std::string::npos) << out;
     EXPECT_NE(out.find("viewer disconnected, viewers now 0\n"), std::string::npos) << out;
 }

@@ -5,6 +5,7 @@
 #include <optional>
 #include <utility>
 
+#include "app/cli/command_files.h"
 #include "app/cli/commands.h"
 #include "app/cli/console.h"
 #include "app/cli/options.h"
@@ -17,15 +18,6 @@
 
 namespace {
 
-std::string FileErrorText(const FileError& error)
-{
-    std::string text = error.Template();
-    const std::size_t at = text.find("%s");
-    if (at != std::string::npos)
-        text.replace(at, 2, console::PathForDisplay(error.Path()));
-    return text;
-}
-
 const char* EventText(ServerEvent event)
 {
     switch (event) {
@@ -35,14 +27,14 @@ const char* EventText(ServerEvent event)
     case ServerEvent::ViewerOverLimit: return "viewer refused: MaxViewers reached, viewers now";
     case ServerEvent::SessionNotStarted: return "viewer refused: no thread for its session";
     case ServerEvent::ViewerDisconnected: return "viewer disconnected, viewers now";
-    case ServerEvent::UpstreamConnected: return "connected to EpgDataCap_Bon, current channel";
-    case ServerEvent::UpstreamReconnected: return "reconnected to EpgDataCap_Bon, current channel";
+    case ServerEvent::UpstreamConnected: return "connected to EpgDataCap_Bon, which is on the list's channel";
+    case ServerEvent::UpstreamReconnected: return "reconnected to EpgDataCap_Bon, which is on the list's channel";
     case ServerEvent::UpstreamLost: return "connection to EpgDataCap_Bon lost";
     case ServerEvent::UpstreamDropped: return "last viewer gone, connection to EpgDataCap_Bon closed";
     case ServerEvent::EpgDataCapBonLaunched: return "EpgDataCap_Bon launched";
     case ServerEvent::EpgDataCapBonEnded: return "EpgDataCap_Bon ended";
     case ServerEvent::EpgDataCapBonLetGo: return "EpgDataCap_Bon left running";
-    case ServerEvent::ChannelSelected: return "current channel now";
+    case ServerEvent::ChannelSelected: return "EpgDataCap_Bon now on the list's channel";
     }
     return "";
 }
@@ -68,10 +60,11 @@ int ServeCommand(const std::vector<std::string>& args)
             }
         }
     }
-    const std::string iniPath = options.Value("--ini").value_or(DefaultSettingsPath());
-    const std::string dir = WithTrailingSeparator(options.Value("--channels").value_or(ExecutableDir()));
-
-    const Settings settings = LoadSettings(iniPath);
+    const std::optional<Settings> loaded = LoadSettingsOption(options);
+    if (!loaded)
+        return 2;
+    const Settings& settings = *loaded;
+    const std::string dir = ChannelDirOption(options);
     NamedNumberList channels;
     BonAliasList aliases;
     try {
