@@ -46,8 +46,14 @@ std::string LastFileFailureText()
 bool WriteTemporaryFileBeside(const std::string& path, std::string_view contents, std::string& temp)
 {
     std::string dir = ExtractFileDir(path);
+    // GCC 12 takes std::string's copy of a short literal for a copy that may
+    // overlap itself, a false alarm it is known for: a literal never shares
+    // memory with a string's own buffer.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wrestrict"
     if (dir.empty())
         dir = ".";
+#pragma GCC diagnostic pop
     char name[MAX_PATH];
     if (GetTempFileNameA(dir.c_str(), "vw", 0, name) == 0) {
         NoteFileFailure();
