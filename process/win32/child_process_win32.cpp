@@ -45,15 +45,16 @@ bool ChildProcess::Start(const std::string& exe, const std::vector<std::string>&
         return false;
     // The program name is never escaped by the runtime; a Windows path has
     // no quote in it.
-    // GCC 12 takes std::string's insert of a literal for a copy that may
-    // overlap itself, a false alarm it is known for: a literal never shares
-    // memory with a string's own buffer.
+    std::string line = "\"" + exe + "\"";
+    for (const std::string& arg : args) {
+        // GCC 12 takes the insert of a literal in front of a new string for
+        // a copy that may overlap itself, a false alarm it is known for: a
+        // literal never shares memory with a string's own buffer.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wrestrict"
-    std::string line = "\"" + exe + "\"";
-#pragma GCC diagnostic pop
-    for (const std::string& arg : args)
         line += " " + QuoteArgument(arg);
+#pragma GCC diagnostic pop
+    }
     std::vector<char> buffer(line.begin(), line.end());
     buffer.push_back('\0');
     STARTUPINFOA startup{};
