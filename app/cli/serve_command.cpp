@@ -23,7 +23,7 @@ const char* EventText(ServerEvent event)
     switch (event) {
     case ServerEvent::Listening: return "listening on port";
     case ServerEvent::ViewerConnected: return "viewer connected, viewers now";
-    case ServerEvent::ViewerRefused: return "viewer refused: EpgDataCap_Bon not reachable";
+    case ServerEvent::ViewerRefused: return "viewer refused:";
     case ServerEvent::ViewerOverLimit: return "viewer refused: MaxViewers reached, viewers now";
     case ServerEvent::SessionNotStarted: return "viewer refused: no thread for its session";
     case ServerEvent::ViewerDisconnected: return "viewer disconnected, viewers now";
@@ -91,14 +91,18 @@ int ServeCommand(const std::vector<std::string>& args)
     const bool verbose = options.Flag("--verbose");
     const std::string portFile = options.Value("--port-file").value_or("");
     auto printMutex = std::make_shared<std::mutex>();
-    server->SetObserver([printMutex, verbose, portFile](ServerEvent event, const std::string& detail) {
+    server->SetObserver([printMutex, verbose, portFile, remoconAddr = settings.RemoconAddr,
+                         remoconPort = RemoconPortNumber(settings)](ServerEvent event, const std::string& detail) {
         // Scripts and tests that let the server pick its port learn it here.
         if (event == ServerEvent::Listening && !portFile.empty() && !ReplaceFileAtomically(portFile, detail + "\n"))
             PrintError("cannot write " + console::PathForDisplay(portFile));
         if (!verbose)
             return;
         std::lock_guard<std::mutex> guard(*printMutex);
-        std::printf("%s%s%s\n", EventText(event), detail.empty() ? "" : " ", detail.c_str());
+        // Told on the thread whose connection failed, as the scan tells it.
+        const std::string shown =
+            event == ServerEvent::ViewerRefused ? RemoconFailureText(remoconAddr, remoconPort) : detail;
+        std::printf("%s%s%s\n", EventText(event), shown.empty() ? "" : " ", shown.c_str());
         std::fflush(stdout);
     });
     server->Resume();
@@ -115,7 +119,9 @@ int ServeCommand(const std::vector<std::string>& args)
     }
     server->WaitFor();
     const bool succeeded = server->FSucceeded;
-    const std::string message = server->FErrorMessage;
+    std::string message = server->FErrorMessage;
+    if (message == CannotStartText)
+        message += " (port " + std::to_string(ServerPortNumber(settings)) + ")";
     server.reset();
     console::AcknowledgeStopped();
     if (!succeeded) {
