@@ -129,7 +129,7 @@ TEST_F(CheckChannels, ChangesNothingWithoutAnAnswerOrWithAFileItCannotRead)
         EXPECT_EQ(Lines(run.out), std::vector<std::string>{});
         EXPECT_TRUE(FilesAsMade());
         if (port != dying.Port())
-            EXPECT_NE(run.err.find("リモコン接続に失敗しました。 (127.0.0.1:" + std::to_string(port)),
+            EXPECT_NE(run.err.find("リモコン接続に失敗しました。 (127.0.0.1:" + std::to_string(port) + ": "),
                       std::string::npos) << run.err;
     }
 

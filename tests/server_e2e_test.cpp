@@ -129,7 +129,7 @@ TEST(PatchServer, UpstreamFailuresAreBoundedAndTheLinkIsReplaced)
         ASSERT_TRUE(viewer.Connect(server.Port()));
         EXPECT_TRUE(viewer.ClosedByServer(5000));
         EXPECT_TRUE(server.WaitForOutput(
-            "viewer refused: リモコン接続に失敗しました。 (127.0.0.1:" + std::to_string(nobody), 5000))
+            "viewer refused: リモコン接続に失敗しました。 (127.0.0.1:" + std::to_string(nobody) + ": ", 5000))
             << server.Output();
         EXPECT_TRUE(server.Running());
     }
@@ -203,9 +203,9 @@ TEST(PatchServer, StartFailuresAreReportedWithTheirTexts)
         ASSERT_TRUE(status);
         EXPECT_NE(*status, 0);
         // The system's text, then the port or the file and the system's reason.
-        EXPECT_NE(server.Errors().find(channelFiles ? "パッチサーバーを開始できません。 (port " +
-                                                          std::to_string(LocalPort(taken))
-                                                    : "BonDriver_TVTest(TVTest).ChSet.txt は開けません ("),
+        EXPECT_NE(server.Errors().find(channelFiles ? "パッチサーバーを開始できません。 (ポート " +
+                                                          std::to_string(LocalPort(taken)) + ": "
+                                                    : std::string("BonDriver_TVTest(TVTest).ChSet.txt は開けません (")),
                   std::string::npos)
             << server.Errors();
     }

@@ -18,6 +18,8 @@
 #include "channel/channel_list_model.h"
 #include "channel/channel_scan.h"
 #include "channel/scan_lines.h"
+#include "net/socket.h"
+#include "common/failure_text.h"
 #include "common/file_io.h"
 #include "common/settings.h"
 #include "remocon/protocol.h"
@@ -86,7 +88,7 @@ std::string DisplayNameFaultText(DisplayNameFault fault)
 
 std::string RemoconFailureText(const std::string& host, std::int32_t port)
 {
-    return std::string(RemoconConnectFailedText) + " (" + host + ":" + std::to_string(port) + ")";
+    return WithReason(RemoconConnectFailedText, host + ":" + std::to_string(port), LastSocketFailureText());
 }
 
 int ScanCommand(const std::vector<std::string>& args)

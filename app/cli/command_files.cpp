@@ -4,6 +4,7 @@
 #include "app/cli/console.h"
 #include "app/cli/default_paths.h"
 #include "app/cli/options.h"
+#include "common/failure_text.h"
 #include "common/file_io.h"
 
 std::optional<Settings> LoadSettingsOption(const Options& options)
@@ -33,7 +34,5 @@ std::string FileErrorText(const FileError& error)
     const std::size_t at = text.find("%s");
     if (at != std::string::npos)
         text.replace(at, 2, console::PathForDisplay(error.Path()));
-    if (!error.Reason().empty())
-        text += " (" + error.Reason() + ")";
-    return text;
+    return WithReason(text, "", error.Reason());
 }

@@ -14,7 +14,8 @@ int CheckChannelsCommand(const std::vector<std::string>& args);
 // Prints a UTF-8 text and a line end on stderr.
 void PrintError(const std::string& text);
 
-// "リモコン接続に失敗しました。" with the address and port it was for.
+// "リモコン接続に失敗しました。" with the address and port it was for and the
+// system's reason, from the calling thread's last failed connect.
 std::string RemoconFailureText(const std::string& host, std::int32_t port);
 // Why the viewer cannot take a display name as one channel.
 std::string DisplayNameFaultText(DisplayNameFault fault);

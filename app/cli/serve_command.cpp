@@ -119,9 +119,7 @@ int ServeCommand(const std::vector<std::string>& args)
     }
     server->WaitFor();
     const bool succeeded = server->FSucceeded;
-    std::string message = server->FErrorMessage;
-    if (message == CannotStartText)
-        message += " (port " + std::to_string(ServerPortNumber(settings)) + ")";
+    const std::string message = server->FErrorMessage;
     server.reset();
     console::AcknowledgeStopped();
     if (!succeeded) {
