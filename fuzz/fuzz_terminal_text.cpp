@@ -82,7 +82,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<ScanLine> lines;
     FUZZ_CHECK(!ParseScanLines(std::string(ScanHeader) + "\r\n" + line, lines));
     // A leading ';' shows full-width in the display name alone.
-    const std::string displayName = input.starts_with(';') ? "\x81\x47" + std::string(input.substr(1)) : std::string(input);
+    const std::string displayName =
+        input.starts_with(';') ? "\x81\x47" + std::string(input.substr(1)) : std::string(input);
     FUZZ_CHECK(lines.size() == 1 && lines[0].displayName == displayName && lines[0].row == row);
     return 0;
 }

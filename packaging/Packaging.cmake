@@ -111,7 +111,8 @@ License: Expat
   add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/man/vernwick-cli.1.gz
     COMMAND gzip -9n -c ${CMAKE_BINARY_DIR}/man/vernwick-cli.1 > ${CMAKE_BINARY_DIR}/man/vernwick-cli.1.gz
     DEPENDS ${CMAKE_BINARY_DIR}/man/vernwick-cli.1)
-  add_custom_target(vernwick_man ALL DEPENDS ${CMAKE_BINARY_DIR}/man/vernwick-cli.1.gz ${CMAKE_BINARY_DIR}/doc/changelog.gz)
+  add_custom_target(vernwick_man ALL
+    DEPENDS ${CMAKE_BINARY_DIR}/man/vernwick-cli.1.gz ${CMAKE_BINARY_DIR}/doc/changelog.gz)
   install(FILES ${CMAKE_BINARY_DIR}/doc/changelog.gz DESTINATION share/doc/vernwick)
   install(FILES ${CMAKE_BINARY_DIR}/man/vernwick-cli.1.gz DESTINATION share/man/man1)
 endif()

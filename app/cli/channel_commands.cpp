@@ -66,9 +66,10 @@ std::string CutWarning(const NamedNumberList& channels, std::size_t replySize, s
     const int largestCurrent = static_cast<int>(channels.size()) - 1;
     const std::size_t carried =
         ListEntriesWithin(StatusSuccess, largestCurrent, channels, static_cast<std::size_t>(limit));
-    return "warning: the channel list's reply is " + std::to_string(replySize) + " bytes, more than ChListReplyLimit (" +
-           std::to_string(limit) + "): the list is cut for the viewer at " + std::to_string(carried) +
-           " channels; switching still works for all " + std::to_string(channels.size()) + ".";
+    return "warning: the channel list's reply is " + std::to_string(replySize) +
+           " bytes, more than ChListReplyLimit (" + std::to_string(limit) + "): the list is cut for the viewer at " +
+           std::to_string(carried) + " channels; switching still works for all " + std::to_string(channels.size()) +
+           ".";
 }
 
 } // namespace
