@@ -126,20 +126,19 @@ bool IsNumber(const char* text)
     return true;
 }
 
-// Calls visit with the pid of every process until it returns true; false
+// Calls visit with the pid of every process until it returns true; none
 // when the process list cannot be read.
 template <typename Visit>
-bool ForEachProcess(Visit visit)
+void ForEachProcess(Visit visit)
 {
     DIR* dir = ::opendir("/proc");
     if (!dir)
-        return false;
+        return;
     while (const dirent* entry = ::readdir(dir)) {
         if (IsNumber(entry->d_name) && visit(std::string(entry->d_name)))
             break;
     }
     ::closedir(dir);
-    return true;
 }
 
 bool MatchesName(const std::string& pid, const std::string& fileName)
