@@ -10,8 +10,10 @@
 std::optional<std::string> ReadWholeFile(const std::string& path)
 {
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(path.c_str(), "rb"), &std::fclose);
-    if (!f)
+    if (!f) {
+        NoteFileFailure();
         return std::nullopt;
+    }
     std::string data;
     char buffer[65536];
     for (;;) {
@@ -20,8 +22,10 @@ std::optional<std::string> ReadWholeFile(const std::string& path)
         if (n < sizeof buffer)
             break;
     }
-    if (std::ferror(f.get()))
+    if (std::ferror(f.get())) {
+        NoteFileFailure();
         return std::nullopt;
+    }
     return data;
 }
 

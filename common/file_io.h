@@ -7,6 +7,11 @@
 // The whole file as bytes, or nothing when it cannot be opened or read.
 std::optional<std::string> ReadWholeFile(const std::string& path);
 
+// The system's own words (UTF-8) for why the last file operation here that
+// failed on the calling thread failed, such as "Permission denied"; empty
+// when none has. A message names the file, and this says why.
+std::string LastFileFailureText();
+
 // Replaces the file with contents so that a crash or a full disk leaves either
 // the old file or the complete new one, never a truncated one: the bytes go to
 // a temporary file beside it, are flushed to disk, and only then take its name.

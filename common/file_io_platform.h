@@ -3,6 +3,10 @@
 #include <string>
 #include <string_view>
 
+// Keeps the system's reason for a failure that has just happened on this
+// thread, for LastFileFailureText; called before any clean-up can replace it.
+void NoteFileFailure();
+
 // Writes contents to a new temporary file beside path (same folder, so that
 // it can take path's place in one rename), flushed to disk, and names it in
 // temp. Nothing is left behind when it fails.

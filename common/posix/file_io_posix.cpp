@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 
 #include "common/file_io.h"
@@ -13,6 +14,8 @@
 const char PathSeparators[] = "/";
 
 namespace {
+
+thread_local int g_lastFailure = 0;
 
 bool WriteAll(int fd, std::string_view data)
 {
@@ -39,17 +42,34 @@ void SyncFolder(const std::string& dir)
 
 } // namespace
 
+void NoteFileFailure()
+{
+    g_lastFailure = errno;
+}
+
+std::string LastFileFailureText()
+{
+    return g_lastFailure == 0 ? std::string() : std::generic_category().message(g_lastFailure);
+}
+
 bool WriteTemporaryFileBeside(const std::string& path, std::string_view contents, std::string& temp)
 {
     temp = path + ".XXXXXX";
     const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0)
+    if (fd < 0) {
+        NoteFileFailure();
         return false;
+    }
     // Keep the mode of the file being replaced; a new file gets the usual 0644.
     struct stat old {};
     ::fchmod(fd, ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644);
     bool ok = WriteAll(fd, contents) && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
+    if (!ok)
+        NoteFileFailure();
+    if (::close(fd) != 0 && ok) {
+        NoteFileFailure();
+        ok = false;
+    }
     if (!ok)
         ::unlink(temp.c_str());
     return ok;
@@ -57,8 +77,10 @@ bool WriteTemporaryFileBeside(const std::string& path, std::string_view contents
 
 bool MoveFileReplacing(const std::string& from, const std::string& to)
 {
-    if (::rename(from.c_str(), to.c_str()) != 0)
+    if (::rename(from.c_str(), to.c_str()) != 0) {
+        NoteFileFailure();
         return false;
+    }
     SyncFolder(ExtractFileDir(to));
     return true;
 }
@@ -82,7 +104,10 @@ bool FolderExists(const std::string& path)
 
 bool CreateFolder(const std::string& dir)
 {
-    return ::mkdir(dir.c_str(), 0777) == 0;
+    if (::mkdir(dir.c_str(), 0777) == 0)
+        return true;
+    NoteFileFailure();
+    return false;
 }
 
 bool RemoveEmptyFolder(const std::string& dir)

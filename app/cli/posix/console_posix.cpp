@@ -1,4 +1,5 @@
 #include <pthread.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <csignal>
@@ -63,6 +64,11 @@ void AcknowledgeStopped()
     // touches nothing of the main loop's after the first: it is let go.
     if (g_signalThread.joinable())
         g_signalThread.detach();
+}
+
+bool ErrorsGoToTerminal()
+{
+    return ::isatty(STDERR_FILENO) == 1;
 }
 
 std::string PathForDisplay(const std::string& path)
