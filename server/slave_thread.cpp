@@ -54,7 +54,12 @@ CPatchedRemoconServer::~CPatchedRemoconServer()
 
 std::uint32_t CPatchedRemoconServer::SilentMs() const
 {
-    return FHandling ? 0 : TickCount() - FLastTick;
+    if (FHandling)
+        return 0;
+    // Read before the clock, so that a request arriving meanwhile cannot
+    // make the silence wrap round to ages.
+    const std::uint32_t last = FLastTick;
+    return TickCount() - last;
 }
 
 void CPatchedRemoconServer::ServeConnection()
