@@ -9,7 +9,7 @@
 
 std::optional<std::string> ReadWholeFile(const std::string& path)
 {
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(path.c_str(), "rb"), &std::fclose);
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(OpenForReading(path), &std::fclose);
     if (!f)
         return std::nullopt;
     std::string data;

@@ -38,7 +38,13 @@ void RemoveCreatedFolders(const std::vector<std::string>& created);
 bool PathExists(const std::string& path);
 bool FolderExists(const std::string& path);
 
-// Full path of the running executable.
+// The system's reason, in its own words (UTF-8), for the last file that this
+// thread could not open, write, replace or make a folder for.
+std::string LastFileFailureText();
+
+// Full path of the running executable. On Windows every path is UTF-8 and
+// goes to the system through its wide calls, whatever the folder's name and
+// length.
 std::string ExecutablePath();
 
 // The folder part of a path, up to and including its last separator ("" when

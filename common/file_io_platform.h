@@ -1,7 +1,12 @@
 #pragma once
-// What each platform gives the file functions of file_io.h.
+// What each platform gives the file functions of file_io.h. A failure of
+// any but the removals keeps the system's reason (LastFileFailureText).
+#include <cstdio>
 #include <string>
 #include <string_view>
+
+// The file opened for reading bytes.
+std::FILE* OpenForReading(const std::string& path);
 
 // Writes contents to a new temporary file beside path (same folder, so that
 // it can take path's place in one rename), flushed to disk, and names it in
