@@ -11,6 +11,7 @@
 #include "common/file_io.h"
 #include "common/file_io_platform.h"
 #include "common/platform_path.h"
+#include "common/win32/wide_text.h"
 
 const char PathSeparators[] = "\\/:";
 const char TextLineEnd[] = "\r\n";
@@ -19,34 +20,11 @@ namespace {
 
 thread_local std::string g_lastFailure;
 
-std::wstring Widen(const std::string& utf8)
-{
-    if (utf8.empty())
-        return std::wstring();
-    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
-    if (n > 0)
-        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
-    return wide;
-}
-
-std::string Narrow(const std::wstring& wide)
-{
-    if (wide.empty())
-        return std::string();
-    const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
-                                      nullptr);
-    std::string utf8(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
-    if (n > 0)
-        WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), n, nullptr, nullptr);
-    return utf8;
-}
-
 // A path as the wide calls take it. One that nears MAX_PATH becomes a full
 // path in the "\\?\" form, which no system limits to MAX_PATH.
 std::wstring SystemPath(const std::string& path)
 {
-    std::wstring wide = Widen(path);
+    std::wstring wide = WideFromUtf8(path);
     constexpr std::size_t ShortEnough = MAX_PATH - 14;  // room for a temporary file's name
     if (wide.size() < ShortEnough || wide.rfind(L"\\\\?\\", 0) == 0)
         return wide;
@@ -74,7 +52,7 @@ void RecordFailure()
     LocalFree(text);
     while (!reason.empty() && (reason.back() == L'\r' || reason.back() == L'\n' || reason.back() == L' '))
         reason.pop_back();
-    g_lastFailure = Narrow(reason);
+    g_lastFailure = Utf8FromWide(reason);
     SetLastError(code);
 }
 
@@ -184,7 +162,7 @@ std::string ExecutablePath()
                 path = L"\\\\" + path.substr(8);
             else if (path.rfind(L"\\\\?\\", 0) == 0)
                 path = path.substr(4);
-            return Narrow(path);
+            return Utf8FromWide(path);
         }
         if (buffer.size() >= 32768)
             return std::string();
