@@ -35,6 +35,8 @@ public:
     // A new opening: no rows, an empty name field, a scan under way. The
     // copy box shows the user's last choice, else whether TVTest's folder is there.
     void Open(bool epgTimerBonFolderExists);
+    // The dialog has closed: the rows' records go.
+    void ReleaseRows() { FList.Clear(); }
     std::string Host() const { return FSettings.RemoconAddr; }
     std::uint16_t Port() const;
     bool MultiTuner() const { return FSettings.MultiTuner; }

@@ -240,6 +240,7 @@ void TChannelSetupDlg::FreeChannelRecords()
     FUpdatingList = true;
     SendMessageW(FList, LVM_DELETEALLITEMS, 0, 0);
     FUpdatingList = false;
+    FModel.ReleaseRows();
     FSizeOverLimit = false;
 }
 

@@ -31,7 +31,8 @@ HWND CreateLayoutControl(HWND parent, HINSTANCE instance, const ControlEntry& en
         style |= SS_LEFT | SS_NOPREFIX;
         break;
     case ControlKind::StatusPane:
-        style |= SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_ENDELLIPSIS | SS_CENTERIMAGE;
+        // SS_NOTIFY: its tooltip hears the mouse.
+        style |= SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_ENDELLIPSIS | SS_CENTERIMAGE | SS_NOTIFY;
         exStyle |= WS_EX_STATICEDGE;
         break;
     case ControlKind::Edit:
