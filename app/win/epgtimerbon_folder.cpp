@@ -5,7 +5,6 @@
 #include <knownfolders.h>
 #include <shlobj.h>
 
-
 namespace {
 
 // TVTest's own folder in the user's documents folder.
