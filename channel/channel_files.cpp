@@ -75,7 +75,8 @@ std::vector<std::string> SplitLine(std::string_view line)
 } // namespace
 
 FileError::FileError(const char* messageTemplate, std::string path)
-    : std::runtime_error(FormatMessage(messageTemplate, path)), FPath(std::move(path)), FTemplate(messageTemplate)
+    : std::runtime_error(FormatMessage(messageTemplate, path)), FPath(std::move(path)), FTemplate(messageTemplate),
+      FReason(LastFileFailureText())
 {
 }
 

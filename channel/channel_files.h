@@ -29,17 +29,20 @@ inline constexpr char FileCreateErrorText[] = "ファイル %s を作成でき�
 // A channel file that cannot be read or written. what() is the template with
 // the path put in. The template is UTF-8 but the path is ANSI bytes, so a user
 // interface that converts texts should build its message from Template() and
-// Path() rather than from what().
+// Path() rather than from what(). Reason() is the system's own word on why
+// (UTF-8, LastFileFailureText), taken when the error is made.
 class FileError : public std::runtime_error {
 public:
     FileError(const char* messageTemplate, std::string path);
 
     const std::string& Path() const noexcept { return FPath; }
     const std::string& Template() const noexcept { return FTemplate; }
+    const std::string& Reason() const noexcept { return FReason; }
 
 private:
     std::string FPath;
     std::string FTemplate;
+    std::string FReason;
 };
 
 // Writers: the whole file is built in memory and then takes the place of the

@@ -26,7 +26,10 @@ std::string FormatScanLine(const BON_ALIAS& row)
     std::string name = Cp932ToTerminal(row.srv.name);
     if (!name.empty() && name.front() == '#')
         name.replace(0, 1, "\\x23");
-    std::string line = name + "\t" + name + "\t" + Number(row.srv);
+    std::string displayName = name;
+    if (!displayName.empty() && displayName.front() == ';')
+        displayName.replace(0, 1, "；");
+    std::string line = displayName + "\t" + name + "\t" + Number(row.srv);
     for (const NamedNumber* n : {&row.bn, &row.spc, &row.ch})
         line.append("\t").append(Cp932ToTerminal(n->name)).append("\t").append(Number(*n));
     return line;
@@ -80,6 +83,7 @@ std::optional<std::string> ParseScanLines(std::string_view text, std::vector<Sca
                                 {std::move(bytes[5]), numbers[2]},
                                 {std::move(bytes[7]), numbers[3]},
                                 {std::move(bytes[1]), numbers[0]}};
+        scanned.lineNumber = lineNumber;
         lines.push_back(std::move(scanned));
     }
     return std::nullopt;

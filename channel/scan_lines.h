@@ -16,12 +16,16 @@ inline constexpr std::size_t ScanFieldCount = 9;
 
 // One service, without a line end; its display name is the service name. A
 // name starting with "#" starts with \x23 instead, so that the line reads
-// back as that service and never as a comment.
+// back as that service and never as a comment. A leading ";", which the
+// viewer takes for a comment in its channel file, is the full-width "；" in
+// the display name, so that a scanned list can be used as it is; the service
+// name keeps its bytes.
 std::string FormatScanLine(const BON_ALIAS& row);
 
 struct ScanLine {
     std::string displayName; // code page 932, as the other names
     BON_ALIAS row;           // index: the line's place among the services
+    std::size_t lineNumber = 0; // in the text, from 1
 };
 
 // The services of the text in their order. Lines end with LF or CR LF; the

@@ -74,39 +74,64 @@ void SocketCleanup()
     socket_platform::Cleanup();
 }
 
+namespace {
+
+// Per thread, like the platform's own last error, so that a failure is told
+// by the thread that met it.
+thread_local std::string t_lastFailure;
+
+socket_t Failed(std::string reason)
+{
+    t_lastFailure = std::move(reason);
+    return InvalidSocket;
+}
+
+} // namespace
+
+std::string LastSocketFailureText()
+{
+    return t_lastFailure;
+}
+
 socket_t ConnectSocket(const std::string& host, std::uint16_t port, const CWakeUp* wake)
 {
     std::unique_ptr<auto_lock_object> lock;
     if (g_hostent)
         lock = std::make_unique<auto_lock_object>(*g_hostent);
 
-    const auto addresses = socket_platform::ResolveIPv4(host);
+    std::string failure;
+    const auto addresses = socket_platform::ResolveIPv4(host, &failure);
     if (!addresses || addresses->empty())
-        return InvalidSocket;
+        return Failed(failure.empty() ? "no IPv4 address" : failure);
     // A fresh socket per address: after a failed connect the state of a socket
     // is unspecified, so it is not tried again.
     for (const std::uint32_t address : *addresses) {
         const socket_t s = socket_platform::CreateStreamSocket();
         if (s == InvalidSocket)
-            return InvalidSocket;
-        if (socket_platform::Connect(s, address, port, ConnectTimeoutMs, HandleOf(wake)) == 0)
+            return Failed(socket_platform::LastErrorText());
+        if (socket_platform::Connect(s, address, port, ConnectTimeoutMs, HandleOf(wake)) == 0) {
+            t_lastFailure.clear();
             return s;
+        }
+        failure = socket_platform::LastErrorText();
         socket_platform::Close(s);
         if (wake && wake->Signalled())
             break;
     }
-    return InvalidSocket;
+    return Failed(failure);
 }
 
 socket_t CreateListenSocket(std::uint16_t port, int backlog)
 {
     const socket_t s = socket_platform::CreateStreamSocket();
     if (s == InvalidSocket)
-        return InvalidSocket;
+        return Failed(socket_platform::LastErrorText());
     if (socket_platform::BindAndListen(s, port, backlog) != 0) {
+        std::string failure = socket_platform::LastErrorText();
         socket_platform::Close(s);
-        return InvalidSocket;
+        return Failed(std::move(failure));
     }
+    t_lastFailure.clear();
     return s;
 }
 

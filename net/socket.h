@@ -62,6 +62,11 @@ socket_t ConnectSocket(const std::string& host, std::uint16_t port, const CWakeU
 // A stream socket listening on all local addresses, or InvalidSocket.
 socket_t CreateListenSocket(std::uint16_t port, int backlog);
 
+// Why the last ConnectSocket or CreateListenSocket of the calling thread
+// failed, as the operating system says it (for example "Connection
+// refused"), in UTF-8; empty after one that succeeded.
+std::string LastSocketFailureText();
+
 // accept() on a listening socket without asking for the peer's address.
 socket_t AcceptSocket(socket_t listener);
 

@@ -14,16 +14,20 @@ void Startup();
 void Cleanup();
 
 // IPv4 addresses of host in network byte order, in the resolver's order;
-// nothing when the lookup fails. An empty host is this machine. Called only
-// under the "hostent" lock.
-std::optional<std::vector<std::uint32_t>> ResolveIPv4(const std::string& host);
+// nothing when the lookup fails, with the resolver's reason in *failure. An
+// empty host is this machine. Called only under the "hostent" lock.
+std::optional<std::vector<std::uint32_t>> ResolveIPv4(const std::string& host, std::string* failure = nullptr);
+
+// The reason the last failed call of this thread gave (CreateStreamSocket,
+// Connect, BindAndListen), as a person reads it (UTF-8).
+std::string LastErrorText();
 
 // A new blocking IPv4 stream socket, or InvalidSocket.
 socket_t CreateStreamSocket();
 
 // Connects s to address:port (address in network order). 0 on success, -1
 // when refused, failed, not done within timeoutMs, or woken first (wake is a
-// wake-up handle or InvalidSocket).
+// wake-up handle or InvalidSocket); LastErrorText then says which.
 int Connect(socket_t s, std::uint32_t address, std::uint16_t port, int timeoutMs, socket_t wake);
 
 // Binds s to all local addresses at port, refusing a port that another socket

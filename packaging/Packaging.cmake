@@ -55,8 +55,8 @@ else()
   set(CPACK_DEBIAN_PACKAGE_SECTION video)
   set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-  # useradd comes with passwd.
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS passwd)
+  # The system user comes from the sysusers.d file.
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "systemd | systemd-standalone-sysusers | systemd-sysusers")
   # The summary goes first by itself; an empty line parts paragraphs.
   set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Vernwick sits between the TVTest viewer's network remote control
 and EpgDataCap_Bon's remote-control port. Its patch server shows every viewer
@@ -71,11 +71,19 @@ and the systemd service vernwick.service, which runs the patch server with
   set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${deb}/conffiles ${deb}/postinst ${deb}/prerm ${deb}/postrm)
   set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
+  if(NOT VERNWICK_SYSTEM_PATHS)
+    # Its program would look for its files beside itself, in /usr/bin.
+    set(CPACK_PRE_BUILD_SCRIPTS ${deb}/refuse-package.cmake)
+  endif()
+
   install(TARGETS vernwick-cli RUNTIME DESTINATION bin)
   install(FILES ${deb}/vernwick.service DESTINATION lib/systemd/system)
+  install(FILES ${deb}/vernwick.sysusers DESTINATION lib/sysusers.d RENAME vernwick.conf)
   install(FILES ${deb}/Vernwick.ini DESTINATION /etc/vernwick)
   set(VERNWICK_SHIPPED_INI ${deb}/Vernwick.ini)
-  install(DIRECTORY DESTINATION /var/lib/vernwick)
+  install(FILES ${deb}/auto-launch.conf DESTINATION share/doc/vernwick/examples)
+  # /var/lib/vernwick is made by postinst: a shipped folder that holds the
+  # user's channel files would not be removed, with a warning each time.
   # The licence in Debian's machine-readable form, from the one LICENSE text.
   file(READ ${CMAKE_SOURCE_DIR}/LICENSE licence)
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/LICENSE)
@@ -95,12 +103,17 @@ License: Expat
  ${terms}
 ")
   install(FILES ${CMAKE_BINARY_DIR}/doc/copyright DESTINATION share/doc/vernwick)
+  add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/doc/changelog.gz
+    COMMAND gzip -9n -c ${deb}/changelog > ${CMAKE_BINARY_DIR}/doc/changelog.gz
+    DEPENDS ${deb}/changelog)
   # Debian keeps manual pages compressed.
   configure_file(${deb}/vernwick-cli.1 ${CMAKE_BINARY_DIR}/man/vernwick-cli.1 @ONLY)
   add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/man/vernwick-cli.1.gz
     COMMAND gzip -9n -c ${CMAKE_BINARY_DIR}/man/vernwick-cli.1 > ${CMAKE_BINARY_DIR}/man/vernwick-cli.1.gz
     DEPENDS ${CMAKE_BINARY_DIR}/man/vernwick-cli.1)
-  add_custom_target(vernwick_man ALL DEPENDS ${CMAKE_BINARY_DIR}/man/vernwick-cli.1.gz)
+  add_custom_target(vernwick_man ALL
+    DEPENDS ${CMAKE_BINARY_DIR}/man/vernwick-cli.1.gz ${CMAKE_BINARY_DIR}/doc/changelog.gz)
+  install(FILES ${CMAKE_BINARY_DIR}/doc/changelog.gz DESTINATION share/doc/vernwick)
   install(FILES ${CMAKE_BINARY_DIR}/man/vernwick-cli.1.gz DESTINATION share/man/man1)
 endif()
 

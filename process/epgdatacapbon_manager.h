@@ -20,16 +20,18 @@ public:
     CEpgDataCapBonManager& operator=(const CEpgDataCapBonManager&) = delete;
     virtual ~CEpgDataCapBonManager();
 
-    // True when a process with the executable's file name runs.
+    // True when a process of this user with the executable's file name runs.
     bool FindRunningProcess();
     // True only when this call started a new process, which has then
-    // finished starting up (or the application is quitting). A process held
-    // and still running counts as running whatever its name: a wrapper
-    // script or an interpreter runs under another name than the path's.
+    // finished starting up (or the application is quitting); one that starts
+    // the real program and exits at once counts as started. What is held and
+    // still runs counts as running whatever its name: a wrapper script or an
+    // interpreter runs under another name than the path's.
     bool LaunchIfNotRunning();
-    // True while the manager holds a process that has not ended.
+    // True while anything the held launch started (the process, and what it
+    // started in turn) has not ended.
     bool HeldProcessRunning();
-    // Lets go of the process this manager started; with endProcess, ends it
+    // Lets go of what this manager started; with endProcess, ends all of it
     // first, politely and by force after the quit time-out.
     void Close(bool endProcess);
     bool Launched() const { return FLaunched; }

@@ -1,7 +1,10 @@
 #pragma once
 // The platform's side of the EpgDataCap_Bon manager: finding a process by its
 // executable's file name, starting one, waiting for it to finish starting up,
-// asking it to quit and ending it.
+// asking it to quit and ending it. A started process is held together with
+// everything it starts in turn (a process group, a job object), so that a
+// wrapper or a launcher that forks and exits counts, quits and ends with the
+// real program.
 #include <memory>
 #include <string>
 
@@ -23,28 +26,31 @@ enum class ProcessWait { Done, TimedOut, Failed };
 
 namespace ProcessControl {
 
-// True when a running process's executable has this file name, ignoring
-// letter case; false also when the process list cannot be read.
+// True when a running process of this program's user has an executable of
+// this file name, ignoring letter case; false also when the process list
+// cannot be read.
 bool AnyProcessNamed(const std::string& fileName);
 
 // Starts the program with the launch command line of path and params, at
 // this program's own priority, in its current folder; null on failure.
 StartedProcessPtr Start(const std::string& exePath, const std::string& exeParam);
 
-// One round of waiting for the process to finish starting up: Done when it
-// has (or has ended), TimedOut after ms, Failed when this cannot be told.
+// One round of waiting for the process started (itself, not what it
+// started) to finish starting up: Done when it has (or has ended), TimedOut
+// after ms, Failed when this cannot be told.
 ProcessWait WaitForInputIdle(StartedProcess& process, int ms);
 
-// Asks the process to quit; false when nothing could be asked of it.
+// Asks the process and what it started to quit; false when nothing could be
+// asked of them.
 bool AskToQuit(StartedProcess& process, const std::string& windowText);
 
-// Waits at most ms for the process to end.
+// Waits at most ms until the process and what it started have all ended.
 ProcessWait WaitForEnd(StartedProcess& process, int ms);
 
-// True while the process has not ended.
+// True while the process or anything it started has not ended.
 bool IsRunning(StartedProcess& process);
 
-// Ends the process by force (nothing when it has ended already).
+// Ends the process and what it started by force.
 void EndByForce(StartedProcess& process);
 
 long ProcessId(const StartedProcess& process);

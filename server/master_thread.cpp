@@ -2,6 +2,7 @@
 #include <chrono>
 #include <exception>
 
+#include "common/failure_text.h"
 #include "process/epgdatacapbon_manager.h"
 #include "remocon/patched_net_remocon.h"
 #include "remocon/protocol.h"
@@ -67,7 +68,8 @@ void TPatchedRemoconMasterThread::Execute()
 
     const socket_t listenSocket = CreateListenSocket(static_cast<std::uint16_t>(FServerPort), ServerBacklog);
     if (listenSocket == InvalidSocket) {
-        FErrorMessage = CannotStartText;
+        // Which port and why: another program on it, or no right to it.
+        FErrorMessage = WithReason(CannotStartText, "ポート " + std::to_string(FServerPort), LastSocketFailureText());
         FSucceeded = false;
     } else {
         CSocketBase listener(listenSocket, true);

@@ -241,6 +241,14 @@ TEST(ScanLines, OnlyTheHeaderIsACommentAndANameStartingWithHashReadsBack)
     EXPECT_EQ(lines[1].displayName, "#2");
     EXPECT_EQ(lines[1].row.index, 1);
     EXPECT_EQ(lines[1].row.srv, (NamedNumber{"S", 9}));
+    // A leading ';', which the viewer reads as a comment line, becomes the
+    // full-width '；' in the display name only; the service keeps its bytes.
+    const BON_ALIAS semicolon{0, {"B", 1}, {"S", 2}, {"C", 3}, {";News", 9}};
+    EXPECT_EQ(FormatScanLine(semicolon), "；News\t;News\t9\tB\t1\tS\t2\tC\t3");
+    ASSERT_FALSE(ParseScanLines(FormatScanLine(semicolon), lines));
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].displayName, "\x81\x47News");
+    EXPECT_EQ(lines[0].row, semicolon);
     // A comment below the header is no service and is refused, not passed over.
     EXPECT_EQ(ParseScanLines(line + "\n# keep these\n", lines), std::optional<std::string>(
                                                                     "line 2: 1 fields, expected 9 separated by TAB"));

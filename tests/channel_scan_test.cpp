@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "channel/channel_files.h"
@@ -262,6 +263,7 @@ TEST(ChannelCommands, ScanEditMakeChannelsAndServeGiveTheViewerThePickedChannels
     // Display name, then the eight fields of a ChAlias line; names as UTF-8.
     EXPECT_EQ(lines[1], "ＮＨＫ総合１・東京\tＮＨＫ総合１・東京\t1024\tBonDriver_PT3-T.dll\t0\t地上デジタル\t0\t27ch\t3");
     EXPECT_NE(scan.err.find(ScanningText), std::string::npos);
+    EXPECT_EQ(Lines(scan.err).back(), "9 services on 2 BonDrivers");
 
     // The person keeps three services, reorders them and renames one (with a
     // name in Japanese, typed as UTF-8).
@@ -272,13 +274,36 @@ TEST(ChannelCommands, ScanEditMakeChannelsAndServeGiveTheViewerThePickedChannels
     ASSERT_EQ(make.status, 0) << make.err;
     EXPECT_NE(make.out.find("チャンネルファイルを作成しました。"), std::string::npos);
 
-    // A line with a field too few names its line and writes nothing.
-    const auto before = ReadWholeFile(ChSetFilePath(server.Folder()));
-    ASSERT_TRUE(ReplaceFileAtomically(work.File("bad.txt"), lines[1] + "\n" + lines[2].substr(0, lines[2].rfind('\t')) + "\n"));
-    const ToolRun bad = RunTool(work, "vernwick-cli", {"make-channels", "--channels", server.Folder(), work.File("bad.txt")});
-    EXPECT_NE(bad.status, 0);
-    EXPECT_NE(bad.err.find("2"), std::string::npos) << bad.err;
-    EXPECT_EQ(ReadWholeFile(ChSetFilePath(server.Folder())), before);
+    // Refused, named and nothing written: a line with a field too few, a
+    // display name the viewer cannot take as one channel (empty, a leading
+    // ';' that it reads as a comment, a TAB or CR once unescaped), and a
+    // pick of no channel at all.
+    const auto before = std::pair{ReadWholeFile(ChSetFilePath(server.Folder())),
+                                  ReadWholeFile(ChAliasFilePath(server.Folder()))};
+    const std::string service = lines[2].substr(lines[2].find('\t'));
+    for (const auto& [text, said] : std::vector<std::pair<std::string, std::string>>{
+             {lines[1] + "\n" + lines[2].substr(0, lines[2].rfind('\t')) + "\n", "line 2: 8 fields"},
+             {lines[1] + "\n" + service + "\n", "line 2: the display name is empty"},
+             {lines[1] + "\n;News" + service + "\n", "line 2: the display name starts with ';'"},
+             {lines[1] + "\na\\x09b" + service + "\n", "line 2: the display name holds a TAB, CR or LF"},
+             {lines[1] + "\n\na\\x0Db" + service + "\n", "line 3: the display name holds a TAB, CR or LF"},
+             {lines[0] + "\n\n", "no channels"}}) {
+        ASSERT_TRUE(ReplaceFileAtomically(work.File("bad.txt"), text));
+        const ToolRun bad =
+            RunTool(work, "vernwick-cli", {"make-channels", "--channels", server.Folder(), work.File("bad.txt")});
+        EXPECT_EQ(bad.status, 2) << said;
+        EXPECT_NE(bad.err.find(said), std::string::npos) << bad.err;
+        EXPECT_EQ(std::pair(ReadWholeFile(ChSetFilePath(server.Folder())),
+                            ReadWholeFile(ChAliasFilePath(server.Folder()))), before) << said;
+    }
+    // A file that cannot be written says why.
+    const ToolRun nowhere =
+        RunTool(work, "vernwick-cli", {"make-channels", "--channels", work.File("no/such"), work.File("picked.txt")});
+    EXPECT_EQ(nowhere.status, 1);
+    const std::string created = "BonDriver_TVTest(TVTest).ChSet.txt を作成できません (";
+    ASSERT_NE(nowhere.err.find(created), std::string::npos) << nowhere.err;
+    EXPECT_GT(nowhere.err.find(")\n", nowhere.err.find(created)), nowhere.err.find(created) + created.size())
+        << nowhere.err;
 
     ASSERT_TRUE(server.Start({}, true, false)) << server.Errors();
     ViewerClient viewer;
@@ -304,7 +329,14 @@ TEST(ChannelCommands, MakeChannelsWarnsOfAChannelListLongerThanTheViewerTakesInO
     TempDir work;
     // 100 channels: the reply is "0", TAB, "99", then per channel a TAB, its
     // number, a TAB and its name: 394 bytes and the names' lengths together.
-    for (const std::size_t size : {ViewerReceiveLimit, ViewerReceiveLimit + 1}) {
+    // The limit is the settings file's ChListReplyLimit (0: none).
+    const std::string cut = "the list is cut for the viewer at ";
+    for (const auto& [size, limit, warning] : std::vector<std::tuple<std::size_t, std::string, std::string>>{
+             {ViewerReceiveLimit, "", ""},
+             {ViewerReceiveLimit + 1, "", "4096 bytes, more than ChListReplyLimit (4095): " + cut + "99 channels"},
+             {ViewerReceiveLimit + 1, "4096", ""},
+             {ViewerReceiveLimit + 1, "3000", "4096 bytes, more than ChListReplyLimit (3000): " + cut + "73 channels"},
+             {ViewerReceiveLimit + 1, "0", ""}}) {
         std::string lines;
         for (int k = 0; k < 100; ++k) {
             std::string name = "Channel " + std::to_string(k);
@@ -312,11 +344,15 @@ TEST(ChannelCommands, MakeChannelsWarnsOfAChannelListLongerThanTheViewerTakesInO
             lines += name + "\tS\t1\tB\t0\tP\t0\tC\t" + std::to_string(k) + "\n";
         }
         ASSERT_TRUE(ReplaceFileAtomically(work.File("long.txt"), lines));
-        const ToolRun make =
-            RunTool(work, "vernwick-cli", {"make-channels", "--channels", server.Folder(), work.File("long.txt")});
+        ASSERT_TRUE(ReplaceFileAtomically(work.File("limit.ini"), "[Parameter]\nChListReplyLimit=" + limit + "\n"));
+        const ToolRun make = RunTool(work, "vernwick-cli", {"make-channels", "--ini", work.File("limit.ini"),
+                                                            "--channels", server.Folder(), work.File("long.txt")});
         ASSERT_EQ(make.status, 0) << make.err;
         EXPECT_NE(make.out.find(ChannelFilesCreatedText), std::string::npos);
-        EXPECT_EQ(make.err.find(ChListTooLongText(size)) != std::string::npos, size > ViewerReceiveLimit) << make.err;
+        if (warning.empty())
+            EXPECT_EQ(make.err, "") << limit;
+        else
+            EXPECT_NE(make.err.find(warning + "; switching still works for all 100."), std::string::npos) << make.err;
     }
     // The server's own reply, with the last channel current, is that long.
     ASSERT_TRUE(server.Start({}, true, false)) << server.Errors();
@@ -327,4 +363,23 @@ TEST(ChannelCommands, MakeChannelsWarnsOfAChannelListLongerThanTheViewerTakesInO
     ASSERT_TRUE(list);
     EXPECT_EQ(list->size(), ViewerReceiveLimit + 1);
     EXPECT_EQ(list->substr(0, 5), "0\t99\t");
+}
+
+TEST(ChannelCommands, ASettingsFileNamedButNotThereIsAnErrorNamingIt)
+{
+    TempDir work;
+    const std::string missing = work.File("missing.ini");
+    ASSERT_TRUE(ReplaceFileAtomically(work.File("picked.txt"), "x\tS\t1\tB\t0\tP\t0\tC\t0\n"));
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"scan"},
+             {"check-channels", "--channels", work.Folder()},
+             {"serve", "--channels", work.Folder()},
+             {"make-channels", "--channels", work.Folder(), work.File("picked.txt")}}) {
+        std::vector<std::string> withIni = args;
+        withIni.insert(withIni.begin() + 1, {"--ini", missing});
+        const ToolRun run = RunTool(work, "vernwick-cli", withIni);
+        EXPECT_EQ(run.status, 2) << args[0];
+        EXPECT_NE(run.err.find(missing + " は開けません ("), std::string::npos) << run.err;
+    }
+    EXPECT_FALSE(PathExists(ChSetFilePath(work.Folder())));
 }

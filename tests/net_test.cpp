@@ -189,14 +189,30 @@ TEST(CWakeUp, EndsWaitsConnectsAndBoundedSendsAtOnce)
 TEST(ConnectSocket, AFailedConnectOrOneThatNeverCompletesEndsAtItsBoundAndFreesTheLock)
 {
     // Refused at once; the "hostent" lock is free again for a name lookup.
+    // Each failure keeps the system's reason for whoever tells the user; a
+    // success clears it.
     const std::uint16_t port = FreePort();
     auto start = Clock::now();
     EXPECT_EQ(ConnectSocket("127.0.0.1", port), InvalidSocket);
     EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
+    const std::string refused = LastSocketFailureText();
+    EXPECT_FALSE(refused.empty());
     const socket_t listener = CreateListenSocket(0, 1);
+    EXPECT_EQ(LastSocketFailureText(), "");
+    EXPECT_EQ(CreateListenSocket(LocalPort(listener), 1), InvalidSocket);
+    EXPECT_FALSE(LastSocketFailureText().empty());
+    EXPECT_NE(LastSocketFailureText(), refused);
+    EXPECT_EQ(ConnectSocket("no-such-host.invalid", port), InvalidSocket);
+    EXPECT_FALSE(LastSocketFailureText().empty());
     socket_t byName = InvalidSocket;
-    std::thread([&] { byName = ConnectSocket("localhost", LocalPort(listener)); }).join();
+    std::string failureSeenByOtherThread = "unset";
+    std::thread([&] {
+        byName = ConnectSocket("localhost", LocalPort(listener));
+        failureSeenByOtherThread = LastSocketFailureText();
+    }).join();
     EXPECT_NE(byName, InvalidSocket);
+    EXPECT_EQ(failureSeenByOtherThread, "");
+    EXPECT_FALSE(LastSocketFailureText().empty()); // per thread
     CloseSocket(byName);
     CloseSocket(listener);
 
@@ -205,9 +221,11 @@ TEST(ConnectSocket, AFailedConnectOrOneThatNeverCompletesEndsAtItsBoundAndFreesT
     start = Clock::now();
     Clock::duration waited{}, otherWaited{};
     socket_t other = InvalidSocket;
+    std::string timedOut;
     std::thread hanging([&] {
         EXPECT_EQ(ConnectSocket("127.0.0.1", full.Port()), InvalidSocket);
         waited = Clock::now() - start;
+        timedOut = LastSocketFailureText();
     });
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     // This one waits for the "hostent" lock, then gets through.
@@ -217,6 +235,7 @@ TEST(ConnectSocket, AFailedConnectOrOneThatNeverCompletesEndsAtItsBoundAndFreesT
     EXPECT_NE(other, InvalidSocket);
     EXPECT_LT(waited, std::chrono::milliseconds(ConnectTimeoutMs + 3000));
     EXPECT_GE(otherWaited, std::chrono::milliseconds(ConnectTimeoutMs - 500));
+    EXPECT_FALSE(timedOut.empty());
     CloseSocket(other);
     CloseSocket(open);
 }

@@ -224,6 +224,63 @@ TEST(EpgDataCapBonManager, EndsByForceAfterTheQuitTimeOut)
     EXPECT_FALSE(manager->FindRunningProcess());
 }
 
+TEST(EpgDataCapBonManager, HoldsAndEndsAllThatItsLauncherStarted)
+{
+    // The configured program only starts the real one, which stays running:
+    // it exits at once (a launcher that forks) or stays beside it, with a
+    // window of the same text (a wrapper). What the manager holds, asks to
+    // quit and ends is everything it started. Each real program ends by
+    // itself within a minute, should the manager fail to end it.
+    struct Row {
+        bool launcherStays;
+        std::string program;
+        bool endProcess;
+    };
+    const Row rows[] = {
+        {false, "--exit-after-ms 60000", true},
+        {true, "--exit-after-ms 60000", true},
+        {false, "--exit-after-ms 60000 --ignore-term", true},
+        {false, "--exit-after-ms 4000", false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.program + (row.launcherStays ? " beside its wrapper" : " from a launcher"));
+        Sleeper launcher, program;
+        const std::string launcherParams =
+            row.launcherStays ? "--window " + QuoteArgument(program.WindowText()) : "--exit-after-ms 0";
+        CEpgDataCapBonManager manager(launcher.Path(),
+                                      launcherParams + " --spawn " + QuoteArgument(program.Path()) + " " +
+                                          program.Params(row.program),
+                                      program.WindowText(), [] { return false; });
+        manager.SetQuitTimeoutMs(300);
+        CEpgDataCapBonManager launcherProbe(launcher.Path(), "", "", nullptr);
+        CEpgDataCapBonManager programProbe(program.Path(), "", "", nullptr);
+        ASSERT_TRUE(manager.LaunchIfNotRunning());
+        ASSERT_TRUE(WaitFor([&] { return std::filesystem::exists(program.File("polite")); }, 10000));
+        const bool polite = program.CanBeAskedToQuit() && row.program.find("--ignore-term") == std::string::npos;
+        if (!row.launcherStays)
+            ASSERT_TRUE(WaitFor([&] { return !launcherProbe.FindRunningProcess(); }, 10000));
+        EXPECT_TRUE(programProbe.FindRunningProcess());
+        EXPECT_TRUE(manager.HeldProcessRunning());
+        EXPECT_FALSE(manager.LaunchIfNotRunning()) << "what it started still runs";
+
+        const auto started = Clock::now();
+        manager.Close(row.endProcess);
+        EXPECT_FALSE(manager.HeldProcessRunning());
+        EXPECT_LT(ElapsedMs(started), 4000);
+        if (!row.endProcess) {
+            // Let go: it goes on running and ends by itself, unasked.
+            std::this_thread::sleep_for(300ms);
+            EXPECT_TRUE(programProbe.FindRunningProcess());
+            EXPECT_TRUE(WaitFor([&] { return !programProbe.FindRunningProcess(); }, 10000));
+            EXPECT_FALSE(program.QuitPolitely());
+            continue;
+        }
+        EXPECT_FALSE(programProbe.FindRunningProcess());
+        EXPECT_FALSE(launcherProbe.FindRunningProcess());
+        EXPECT_EQ(program.QuitPolitely(), polite);
+    }
+}
+
 TEST(EpgDataCapBonManager, LeavesACopyItDidNotStartAlone)
 {
     Sleeper standIn;

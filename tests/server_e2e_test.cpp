@@ -112,7 +112,7 @@ TEST(PatchServer, ViewersShareOneUpstreamAndTheLastOneReselectsAndDropsIt)
               (Requests{"GetBonList", "SetBon:2", "GetSpaceList", "SetSpace:4", "GetChList", "GetServiceList"}));
 
     const std::string out = server.Output();
-    EXPECT_NE(out.find("connected to EpgDataCap_Bon, current channel 2\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("connected to EpgDataCap_Bon, which is on the list's channel 2\n"), std::string::npos) << out;
     EXPECT_NE(out.find("viewer connected, viewers now 2\n"), std::string::npos) << out;
     EXPECT_NE(out.find("viewer disconnected, viewers now 0\n"), std::string::npos) << out;
 }
@@ -122,12 +122,15 @@ TEST(PatchServer, UpstreamFailuresAreBoundedAndTheLinkIsReplaced)
     {
         // Unreachable: the accepted connection is closed at once.
         CliServer server;
-        ConfigureChannels(server, FreePort());
+        const std::uint16_t nobody = FreePort();
+        ConfigureChannels(server, nobody);
         ASSERT_TRUE(server.Start()) << server.Errors();
         ViewerClient viewer;
         ASSERT_TRUE(viewer.Connect(server.Port()));
         EXPECT_TRUE(viewer.ClosedByServer(5000));
-        EXPECT_TRUE(server.WaitForOutput("viewer refused", 5000));
+        EXPECT_TRUE(server.WaitForOutput(
+            "viewer refused: リモコン接続に失敗しました。 (127.0.0.1:" + std::to_string(nobody) + ": ", 5000))
+            << server.Output();
         EXPECT_TRUE(server.Running());
     }
     // Replies that fail the exchange within the reply bound (1 s here) and
@@ -199,8 +202,10 @@ TEST(PatchServer, StartFailuresAreReportedWithTheirTexts)
         const auto status = server.WaitForExit(10000);
         ASSERT_TRUE(status);
         EXPECT_NE(*status, 0);
-        EXPECT_NE(server.Errors().find(channelFiles ? "パッチサーバーを開始できません。"
-                                                    : "BonDriver_TVTest(TVTest).ChSet.txt は開けません"),
+        // The system's text, then the port or the file and the system's reason.
+        EXPECT_NE(server.Errors().find(channelFiles ? "パッチサーバーを開始できません。 (ポート " +
+                                                          std::to_string(LocalPort(taken)) + ": "
+                                                    : std::string("BonDriver_TVTest(TVTest).ChSet.txt は開けません (")),
                   std::string::npos)
             << server.Errors();
     }

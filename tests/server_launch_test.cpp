@@ -10,8 +10,10 @@
 
 #include "net/event.h"
 #include "net/socket.h"
+#include "process/command_line.h"
 #include "support/cli_server.h"
 #include "support/server_fixture.h"
+#include "support/tool_path.h"
 #include "support/viewer_client.h"
 
 namespace {
@@ -36,10 +38,11 @@ TEST(PatchServerLaunch, LaunchesEpgDataCapBonOnceAndEndsItWithTheLastViewer)
     CliServer server;
     epg.Configure(server);
 #ifndef _WIN32
-    // Run by a wrapper script, so that no process has the configured file
-    // name: the copy held is still the one running.
+    // Run by a wrapper script that stays as its parent (no exec), so that no
+    // process has the configured file name: the copy held is still the one
+    // running, and ending it ends the program too.
     const std::string script = epg.File("epg-wrapper.sh");
-    std::ofstream(script) << "#!/bin/sh\nexec '" << epg.Exe() << "' \"$@\"\n";
+    std::ofstream(script) << "#!/bin/sh\n'" << epg.Exe() << "' \"$@\"\n";
     std::filesystem::permissions(script, std::filesystem::perms::owner_all);
     server.settings.EpgDataCapBonExePath = script;
 #endif
@@ -121,9 +124,15 @@ TEST(PatchServerLaunch, LetsGoOfEpgDataCapBonWhenTheReselectionFailsAndLeavesAno
 
 TEST(PatchServerLaunch, WaitsForThePortOfACopySlowerToListenThanToStart)
 {
+    // Started by a launcher that exits at once, leaving it running.
     LaunchableStandIn epg;
     CliServer server;
     epg.Configure(server, " --listen-delay 1500");
+    const std::string launcher = epg.File("launch-" + std::filesystem::path(epg.Exe()).filename().string());
+    std::filesystem::copy_file(ToolPath("vernwick-sleeper"), launcher);
+    server.settings.EpgDataCapBonExeParam =
+        "--exit-after-ms 0 --spawn " + QuoteArgument(epg.Exe()) + " " + server.settings.EpgDataCapBonExeParam;
+    server.settings.EpgDataCapBonExePath = launcher;
     ASSERT_TRUE(server.Start()) << server.Errors();
     ViewerClient viewer;
     ASSERT_TRUE(viewer.Connect(server.Port()));

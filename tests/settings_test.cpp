@@ -2,6 +2,7 @@
 // expectations hold for both.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <tuple>
@@ -80,6 +81,25 @@ TEST(Settings, MissingFileGivesDefaultsAndSaveCreatesEveryKey)
     // The EpgTimerBon copy is no key until the user has chosen, shipped file included.
     EXPECT_FALSE(read.CopyChSetToEpgTimerBon);
     EXPECT_EQ(ReadProfileString(path, "Parameter", "CopyChSetToEpgTimerBon", "<none>"), "<none>");
+
+    // Saving other values keeps every line that is no key as shipped, in
+    // order: the comments hold, and so does the layout (Wine's profile
+    // service drops empty lines).
+    Settings changed = read;
+    changed.RemoconAddr = "192.168.1.2";
+    changed.EpgDataCapBonAutoLaunch = true;
+    SaveSettings(path, changed);
+    const auto notKeys = [](const std::string& text) {
+        std::vector<std::string> lines;
+        for (std::size_t start = 0, end = 0; start < text.size(); start = end + 1) {
+            end = std::min(text.find('\n', start), text.size());
+            const std::string line = text.substr(start, end - start);
+            if (line.find('=') == std::string::npos)
+                lines.push_back(line);
+        }
+        return lines;
+    };
+    EXPECT_EQ(notKeys(ReadWholeFile(path).value_or("")), notKeys(*shipped));
 }
 
 TEST(Settings, TheEpgTimerBonChoiceIsWrittenOnlyOnceMade)

@@ -2,13 +2,16 @@
 // the numbers in the channel files may no longer lead to the services the
 // user picked. This scans EpgDataCap_Bon again and says, channel by channel,
 // whether each still matches, and with --fix follows the services that moved.
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "app/cli/command_files.h"
 #include "app/cli/commands.h"
 #include "app/cli/console.h"
 #include "app/cli/options.h"
+#include "app/cli/progress_line.h"
 #include "channel/channel_check.h"
 #include "channel/channel_files.h"
 #include "channel/channel_scan.h"
@@ -29,8 +32,9 @@ constexpr int CannotCheck = 2;
 class CollectingSink : public ChannelScanSink {
 public:
     void RowFound(const BON_ALIAS& row) override { rows.push_back(row); }
-    void Progress(const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
+    void Progress(const std::string& text) override { progress.Show(text); }
     BonAliasList rows;
+    ProgressLine progress;
 };
 
 struct ChannelFile {
@@ -43,9 +47,7 @@ bool ReadChannelFile(const std::string& path, ChannelFile& file)
     file.path = path;
     const auto text = ReadWholeFile(path);
     if (!text) {
-        std::string message = FileOpenErrorText;
-        message.replace(message.find("%s"), 2, console::PathForDisplay(path));
-        PrintError(message);
+        PrintError(FileErrorText(FileError(FileOpenErrorText, path)));
         return false;
     }
     file.text = *text;
@@ -85,6 +87,22 @@ std::string DisplayName(const NamedNumberList& channels, std::int32_t k)
     return "(not in the ChSet file)";
 }
 
+// "9 unchanged, 1 moved, 1 gone": the states that occur, in the table's order.
+std::string Summary(const std::vector<ChannelCheck>& results, std::size_t nameProblems)
+{
+    std::string text;
+    for (const ChannelState state :
+         {ChannelState::Unchanged, ChannelState::Renamed, ChannelState::Moved, ChannelState::Gone}) {
+        const auto count = std::count_if(results.begin(), results.end(),
+                                         [state](const ChannelCheck& r) { return r.state == state; });
+        if (count > 0)
+            text += (text.empty() ? "" : ", ") + std::to_string(count) + " " + StateText(state);
+    }
+    if (nameProblems > 0)
+        text += (text.empty() ? "" : ", ") + CountText(nameProblems, "display name", "display names") + " to change";
+    return text.empty() ? "no channels" : text;
+}
+
 } // namespace
 
 int CheckChannelsCommand(const std::vector<std::string>& args)
@@ -94,7 +112,10 @@ int CheckChannelsCommand(const std::vector<std::string>& args)
         PrintError(options.Error().empty() ? "check-channels takes no file arguments" : options.Error());
         return CannotCheck;
     }
-    const std::string dir = WithTrailingSeparator(options.Value("--channels").value_or(ExecutableDir()));
+    const std::optional<Settings> settings = LoadSettingsOption(options);
+    if (!settings)
+        return CannotCheck;
+    const std::string dir = ChannelDirOption(options);
 
     // Both files must read cleanly before EpgDataCap_Bon is scanned: the scan
     // moves its tuner, which is not worth doing for a check that cannot run.
@@ -111,16 +132,17 @@ int CheckChannelsCommand(const std::vector<std::string>& args)
         }
     }
 
-    const Settings settings = LoadSettings(options.Value("--ini").value_or(DefaultSettingsPath()));
-    const socket_t s = ConnectSocket(settings.RemoconAddr, static_cast<std::uint16_t>(RemoconPortNumber(settings)));
+    const std::int32_t port = RemoconPortNumber(*settings);
+    const socket_t s = ConnectSocket(settings->RemoconAddr, static_cast<std::uint16_t>(port));
     if (s == InvalidSocket) {
-        PrintError(RemoconConnectFailedText);
+        PrintError(RemoconFailureText(settings->RemoconAddr, port));
         return CannotCheck;
     }
     CollectingSink sink;
     {
         CNetRemocon remocon(s, true);
-        ScanChannels(remocon, settings.MultiTuner, sink);
+        ScanChannels(remocon, settings->MultiTuner, sink);
+        sink.progress.End();
         // A scan cut short would show the rest as gone, and services found
         // early on other tuners as moved: nothing is judged from it.
         if (remocon.PeerClosed() || remocon.OutOfStep()) {
@@ -158,17 +180,41 @@ int CheckChannelsCommand(const std::vector<std::string>& args)
                          now.empty() ? "-" : now, note});
     }
 
-    const bool written =
-        fixed.empty() || ReplaceFileAtomically(chAlias.path, ReplaceChAliasRows(chAlias.text, fixed));
+    // Names the viewer cannot take as one channel, with their lines: the
+    // strict reading made every line a record, so channel k is line k + 1.
+    std::vector<std::string> nameProblems;
+    for (std::size_t k = 0; k < channels.size(); ++k) {
+        if (const DisplayNameFault fault = CheckDisplayName(channels[k].name); fault != DisplayNameFault::None) {
+            nameProblems.push_back(console::PathForDisplay(chSet.path) + ": line " + std::to_string(k + 1) + ": " +
+                                   DisplayNameFaultText(fault));
+        }
+    }
+
+    // The rows were read before the scan, which takes a while: files that
+    // make-channels or the dialog wrote meanwhile are newer than the rows
+    // and are left as they are.
+    const bool unchanged = fixed.empty() || (ReadWholeFile(chSet.path) == chSet.text &&
+                                             ReadWholeFile(chAlias.path) == chAlias.text);
+    const bool written = unchanged && (fixed.empty() ||
+                                       ReplaceFileAtomically(chAlias.path, ReplaceChAliasRows(chAlias.text, fixed)));
+    const std::string failure = written ? std::string() : FileErrorText(FileError(FileCreateErrorText, chAlias.path));
     for (const BON_ALIAS& row : fixed)
         table[static_cast<std::size_t>(row.index) + 1].back() = written ? "fixed" : "not fixed";
     std::fputs(FormatColumns(table, {}, "").c_str(), stdout);
+    for (const std::string& problem : nameProblems)
+        std::printf("%s\n", problem.c_str());
+    std::printf("%s\n", Summary(results, nameProblems.size()).c_str());
+    if (!fixed.empty() && written)
+        std::printf("A running server reads the channel files only when it starts: restart it "
+                    "(systemctl restart vernwick).\n");
     std::fflush(stdout);
-    if (!written) {
-        std::string message = FileCreateErrorText;
-        message.replace(message.find("%s"), 2, console::PathForDisplay(chAlias.path));
-        PrintError(message);
+    if (!unchanged) {
+        PrintError("the channel files changed during the scan; nothing was fixed (run check-channels again)");
         return CannotCheck;
     }
-    return allUnchanged ? AllUnchanged : SomeChanged;
+    if (!written) {
+        PrintError(failure);
+        return CannotCheck;
+    }
+    return allUnchanged && nameProblems.empty() ? AllUnchanged : SomeChanged;
 }

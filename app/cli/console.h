@@ -12,6 +12,8 @@ void InstallStopHandler();
 bool StopRequested();
 // Tells a waiting console-close handler that the program has stopped.
 void AcknowledgeStopped();
+// Whether stderr is a terminal (not a pipe, a file or the journal).
+bool ErrorsGoToTerminal();
 // A file path as the platform's file calls take it, shown as UTF-8.
 std::string PathForDisplay(const std::string& path);
 

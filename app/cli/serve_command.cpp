@@ -5,6 +5,7 @@
 #include <optional>
 #include <utility>
 
+#include "app/cli/command_files.h"
 #include "app/cli/commands.h"
 #include "app/cli/console.h"
 #include "app/cli/options.h"
@@ -17,32 +18,23 @@
 
 namespace {
 
-std::string FileErrorText(const FileError& error)
-{
-    std::string text = error.Template();
-    const std::size_t at = text.find("%s");
-    if (at != std::string::npos)
-        text.replace(at, 2, console::PathForDisplay(error.Path()));
-    return text;
-}
-
 const char* EventText(ServerEvent event)
 {
     switch (event) {
     case ServerEvent::Listening: return "listening on port";
     case ServerEvent::ViewerConnected: return "viewer connected, viewers now";
-    case ServerEvent::ViewerRefused: return "viewer refused: EpgDataCap_Bon not reachable";
+    case ServerEvent::ViewerRefused: return "viewer refused:";
     case ServerEvent::ViewerOverLimit: return "viewer refused: MaxViewers reached, viewers now";
     case ServerEvent::SessionNotStarted: return "viewer refused: no thread for its session";
     case ServerEvent::ViewerDisconnected: return "viewer disconnected, viewers now";
-    case ServerEvent::UpstreamConnected: return "connected to EpgDataCap_Bon, current channel";
-    case ServerEvent::UpstreamReconnected: return "reconnected to EpgDataCap_Bon, current channel";
+    case ServerEvent::UpstreamConnected: return "connected to EpgDataCap_Bon, which is on the list's channel";
+    case ServerEvent::UpstreamReconnected: return "reconnected to EpgDataCap_Bon, which is on the list's channel";
     case ServerEvent::UpstreamLost: return "connection to EpgDataCap_Bon lost";
     case ServerEvent::UpstreamDropped: return "last viewer gone, connection to EpgDataCap_Bon closed";
     case ServerEvent::EpgDataCapBonLaunched: return "EpgDataCap_Bon launched";
     case ServerEvent::EpgDataCapBonEnded: return "EpgDataCap_Bon ended";
     case ServerEvent::EpgDataCapBonLetGo: return "EpgDataCap_Bon left running";
-    case ServerEvent::ChannelSelected: return "current channel now";
+    case ServerEvent::ChannelSelected: return "EpgDataCap_Bon now on the list's channel";
     }
     return "";
 }
@@ -68,10 +60,11 @@ int ServeCommand(const std::vector<std::string>& args)
             }
         }
     }
-    const std::string iniPath = options.Value("--ini").value_or(DefaultSettingsPath());
-    const std::string dir = WithTrailingSeparator(options.Value("--channels").value_or(ExecutableDir()));
-
-    const Settings settings = LoadSettings(iniPath);
+    const std::optional<Settings> loaded = LoadSettingsOption(options);
+    if (!loaded)
+        return 2;
+    const Settings& settings = *loaded;
+    const std::string dir = ChannelDirOption(options);
     NamedNumberList channels;
     BonAliasList aliases;
     try {
@@ -98,14 +91,18 @@ int ServeCommand(const std::vector<std::string>& args)
     const bool verbose = options.Flag("--verbose");
     const std::string portFile = options.Value("--port-file").value_or("");
     auto printMutex = std::make_shared<std::mutex>();
-    server->SetObserver([printMutex, verbose, portFile](ServerEvent event, const std::string& detail) {
+    server->SetObserver([printMutex, verbose, portFile, remoconAddr = settings.RemoconAddr,
+                         remoconPort = RemoconPortNumber(settings)](ServerEvent event, const std::string& detail) {
         // Scripts and tests that let the server pick its port learn it here.
         if (event == ServerEvent::Listening && !portFile.empty() && !ReplaceFileAtomically(portFile, detail + "\n"))
             PrintError("cannot write " + console::PathForDisplay(portFile));
         if (!verbose)
             return;
         std::lock_guard<std::mutex> guard(*printMutex);
-        std::printf("%s%s%s\n", EventText(event), detail.empty() ? "" : " ", detail.c_str());
+        // Told on the thread whose connection failed, as the scan tells it.
+        const std::string shown =
+            event == ServerEvent::ViewerRefused ? RemoconFailureText(remoconAddr, remoconPort) : detail;
+        std::printf("%s%s%s\n", EventText(event), shown.empty() ? "" : " ", shown.c_str());
         std::fflush(stdout);
     });
     server->Resume();

@@ -9,12 +9,13 @@
 std::wstring ErrorText(const std::exception& error, bool forBox)
 {
     // A file's error names the file, broken into lines when it is long, and
-    // the system's reason, which is still this thread's last one here.
+    // the system's reason: the one the error took when it was made, and for
+    // the settings file this thread's last, taken right after the failed save.
     std::string text = error.what();
     std::string reason;
     if (const auto* file = dynamic_cast<const FileError*>(&error)) {
         text = FillPath(file->Template(), forBox ? BreakLongPath(file->Path()) : file->Path());
-        reason = LastFileFailureText();
+        reason = file->Reason();
     } else if (const auto* settings = dynamic_cast<const SettingsWriteError*>(&error)) {
         text = SettingsWriteErrorText(forBox ? BreakLongPath(settings->Path()) : settings->Path());
         reason = LastFileFailureText();

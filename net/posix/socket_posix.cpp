@@ -74,7 +74,7 @@ void Cleanup()
 {
 }
 
-std::optional<std::vector<std::uint32_t>> ResolveIPv4(const std::string& host)
+std::optional<std::vector<std::uint32_t>> ResolveIPv4(const std::string& host, std::string* failure)
 {
     // getaddrinfo is thread-safe where gethostbyname is not.
     addrinfo hints;
@@ -86,8 +86,11 @@ std::optional<std::vector<std::uint32_t>> ResolveIPv4(const std::string& host)
     // the loopback address for no host name (without AI_PASSIVE).
     const int failed = host.empty() ? ::getaddrinfo(nullptr, "0", &hints, &result)
                                     : ::getaddrinfo(host.c_str(), nullptr, &hints, &result);
-    if (failed != 0)
+    if (failed != 0) {
+        if (failure)
+            *failure = failed == EAI_SYSTEM ? std::strerror(errno) : ::gai_strerror(failed);
         return std::nullopt;
+    }
     std::vector<std::uint32_t> addresses;
     for (const addrinfo* ai = result; ai; ai = ai->ai_next) {
         if (ai->ai_family != AF_INET || ai->ai_addrlen < sizeof(sockaddr_in))
@@ -101,6 +104,11 @@ std::optional<std::vector<std::uint32_t>> ResolveIPv4(const std::string& host)
     }
     ::freeaddrinfo(result);
     return addresses;
+}
+
+std::string LastErrorText()
+{
+    return std::strerror(errno);
 }
 
 socket_t CreateStreamSocket()
@@ -119,23 +127,28 @@ int Connect(socket_t s, std::uint32_t address, std::uint16_t port, int timeoutMs
         return -1;
     const sockaddr_in sa = MakeAddress(address, port);
     int result = ::connect(fd, reinterpret_cast<const sockaddr*>(&sa), sizeof sa);
-    if (result != 0 && (errno == EINPROGRESS || errno == EINTR)) {
+    int error = result == 0 ? 0 : errno;
+    if (result != 0 && (error == EINPROGRESS || error == EINTR)) {
         // An interrupted connect goes on in the background; its outcome is
         // read from the socket once it is writable.
         pollfd pfd[2] = {{fd, POLLOUT, 0}, {}};
         const nfds_t count = WithWakeUp(pfd, wake);
         const int r = PollRetrying(pfd, count, Clock::now() + std::chrono::milliseconds(timeoutMs), false);
-        int error = 0;
         socklen_t len = sizeof error;
-        result = (r > 0 && pfd[0].revents != 0 && ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &len) == 0 &&
-                  error == 0)
-                     ? 0
-                     : -1;
+        if (r < 0)
+            error = errno;
+        else if (pfd[0].revents == 0)
+            error = Woken(pfd, count) ? ECANCELED : ETIMEDOUT;
+        else if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &len) != 0)
+            error = errno;
+        result = error == 0 ? 0 : -1;
     } else if (result != 0) {
         result = -1;
     }
     if (::fcntl(fd, F_SETFL, flags) < 0)
         return -1;
+    // Kept for LastErrorText: the caller's close must not be what it reads.
+    errno = error;
     return result;
 }
 

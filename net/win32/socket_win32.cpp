@@ -3,6 +3,7 @@
 
 #include <climits>
 #include <cstring>
+#include <string>
 
 #include "net/socket_platform.h"
 
@@ -101,12 +102,17 @@ void Cleanup()
     ::WSACleanup();
 }
 
-std::optional<std::vector<std::uint32_t>> ResolveIPv4(const std::string& host)
+std::optional<std::vector<std::uint32_t>> ResolveIPv4(const std::string& host, std::string* failure)
 {
     // Winsock keeps the result per thread, and the caller holds the "hostent"
     // lock besides. An empty name is this machine.
     const hostent* he = ::gethostbyname(host.c_str());
-    if (!he || he->h_addrtype != AF_INET || he->h_length != 4 || !he->h_addr_list)
+    if (!he) {
+        if (failure)
+            *failure = LastErrorText();
+        return std::nullopt;
+    }
+    if (he->h_addrtype != AF_INET || he->h_length != 4 || !he->h_addr_list)
         return std::nullopt;
     std::vector<std::uint32_t> addresses;
     for (char** entry = he->h_addr_list; *entry; ++entry) {
@@ -115,6 +121,30 @@ std::optional<std::vector<std::uint32_t>> ResolveIPv4(const std::string& host)
         addresses.push_back(a);
     }
     return addresses;
+}
+
+std::string LastErrorText()
+{
+    const int code = ::WSAGetLastError();
+    wchar_t* text = nullptr;
+    const DWORD length = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                              FORMAT_MESSAGE_IGNORE_INSERTS,
+                                          nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(&text),
+                                          0, nullptr);
+    std::wstring wide = length ? std::wstring(text, length) : std::wstring();
+    if (text)
+        ::LocalFree(text);
+    // The system's texts end with a line break (and often a full stop).
+    while (!wide.empty() && (wide.back() == L'\r' || wide.back() == L'\n' || wide.back() == L' ' || wide.back() == L'.'))
+        wide.pop_back();
+    if (wide.empty())
+        return "error " + std::to_string(code);
+    const int size = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
+                                           nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(size), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), size, nullptr,
+                          nullptr);
+    return utf8;
 }
 
 socket_t CreateStreamSocket()
@@ -133,7 +163,8 @@ int Connect(socket_t s, std::uint32_t address, std::uint16_t port, int timeoutMs
         return -1;
     const sockaddr_in sa = MakeAddress(address, port);
     int result = ::connect(sock, reinterpret_cast<const sockaddr*>(&sa), sizeof sa);
-    if (result != 0 && ::WSAGetLastError() == WSAEWOULDBLOCK) {
+    int error = result == 0 ? 0 : ::WSAGetLastError();
+    if (result != 0 && error == WSAEWOULDBLOCK) {
         // Writable means connected, exception means refused or failed; either
         // way SO_ERROR has the last word.
         WaitSets sets;
@@ -141,17 +172,23 @@ int Connect(socket_t s, std::uint32_t address, std::uint16_t port, int timeoutMs
         sets.Add(sets.except, sets.useExcept, sock);
         sets.AddWakeUp(wake);
         const int r = sets.Select(static_cast<long long>(timeoutMs) * 1000);
-        int error = 0;
         int len = sizeof error;
-        result = (r > 0 && FD_ISSET(sock, &sets.write) &&
-                  ::getsockopt(sock, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &len) == 0 && error == 0)
-                     ? 0
-                     : -1;
+        if (r < 0)
+            error = ::WSAGetLastError();
+        else if (!FD_ISSET(sock, &sets.write) && !FD_ISSET(sock, &sets.except))
+            error = sets.Woken(wake) ? WSAECANCELLED : WSAETIMEDOUT;
+        else if (::getsockopt(sock, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &len) != 0)
+            error = ::WSAGetLastError();
+        else if (error == 0 && !FD_ISSET(sock, &sets.write))
+            error = WSAECONNREFUSED;
+        result = error == 0 ? 0 : -1;
     } else if (result != 0) {
         result = -1;
     }
     if (!SetBlocking(sock, true))
         return -1;
+    // Kept for LastErrorText: the caller's close must not be what it reads.
+    ::WSASetLastError(error);
     return result;
 }
 

@@ -51,7 +51,7 @@ bool ChildProcess::Start(const std::string& exe, const std::vector<std::string>&
         return false;
     std::vector<std::string> argv{exe};
     argv.insert(argv.end(), args.begin(), args.end());
-    const pid_t pid = SpawnChild(exe, argv, FImpl->stdoutPath, FImpl->stderrPath);
+    const pid_t pid = SpawnChild(exe, argv, {FImpl->stdoutPath, FImpl->stderrPath});
     if (pid < 0)
         return false;
     FImpl->pid = pid;

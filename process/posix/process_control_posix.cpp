@@ -1,9 +1,14 @@
 // EpgDataCap_Bon's process on POSIX systems. Processes have no top-level
 // windows here, so the window text is not used: the polite end is SIGTERM.
-// The child the manager started is never reaped before the manager lets go
-// of it, so its pid stays reserved and a signal can only reach that child.
+// The child the manager started leads a process group of its own, and what
+// the manager holds, asks to quit and ends is that whole group: a wrapper
+// script or a launcher that forks leaves the real program in it. The child
+// is never reaped before the group is empty or the manager lets go of it, so
+// its pid, and with it the group's id, stays reserved and a signal can only
+// reach what the manager started.
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <csignal>
 #include <dirent.h>
 #include <fcntl.h>
@@ -22,28 +27,62 @@
 const char ProcessPathSeparators[] = "\\:/";
 
 struct StartedProcess {
-    pid_t pid = 0;
+    pid_t pid = 0; // also the id of the process group it leads
     bool reaped = false;
 };
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr auto PollStep = std::chrono::milliseconds(5);
+constexpr auto PollStep = std::chrono::milliseconds(10);
 // How long a process ended by force may take to disappear.
 constexpr int ForcedEndWaitMs = 2000;
 
-// The state letter of /proc/<pid>/stat, or 0 when it cannot be read.
-char ProcessState(const std::string& pid)
+struct ProcessStat {
+    char state = 0; // 0 when it cannot be read
+    long group = 0;
+};
+
+// The state letter and the process group from /proc/<pid>/stat.
+ProcessStat ReadStat(const std::string& pid)
 {
+    ProcessStat result;
     const std::optional<std::string> stat = ReadWholeFile("/proc/" + pid + "/stat");
     if (!stat)
-        return 0;
+        return result;
     // The command name in parentheses may itself hold ") ".
     const std::size_t close = stat->rfind(')');
     if (close == std::string::npos || close + 2 >= stat->size())
-        return 0;
-    return (*stat)[close + 2];
+        return result;
+    // After the name: state, parent, group.
+    long parent = 0;
+    if (std::sscanf(stat->c_str() + close + 2, "%c %ld %ld", &result.state, &parent, &result.group) != 3)
+        result.group = 0;
+    return result;
+}
+
+char ProcessState(const std::string& pid)
+{
+    return ReadStat(pid).state;
+}
+
+// A zombie has ended already; it only waits to be reaped.
+bool HasEnded(char state)
+{
+    return state == 'Z' || state == 'X' || state == 'x';
+}
+
+// The real user of a process, from /proc/<pid>/status.
+std::optional<uid_t> ProcessUser(const std::string& pid)
+{
+    const std::optional<std::string> status = ReadWholeFile("/proc/" + pid + "/status");
+    if (!status)
+        return std::nullopt;
+    const std::size_t line = status->find("\nUid:");
+    unsigned long uid = 0;
+    if (line == std::string::npos || std::sscanf(status->c_str() + line + 5, "%lu", &uid) != 1)
+        return std::nullopt;
+    return static_cast<uid_t>(uid);
 }
 
 std::optional<std::string> ExecutableName(const std::string& pid)
@@ -87,11 +126,25 @@ bool IsNumber(const char* text)
     return true;
 }
 
+// Calls visit with the pid of every process until it returns true; none
+// when the process list cannot be read.
+template <typename Visit>
+void ForEachProcess(Visit visit)
+{
+    DIR* dir = ::opendir("/proc");
+    if (!dir)
+        return;
+    while (const dirent* entry = ::readdir(dir)) {
+        if (IsNumber(entry->d_name) && visit(std::string(entry->d_name)))
+            break;
+    }
+    ::closedir(dir);
+}
+
 bool MatchesName(const std::string& pid, const std::string& fileName)
 {
     const char state = ProcessState(pid);
-    // A zombie has ended already; it only waits to be reaped.
-    if (state == 0 || state == 'Z' || state == 'X' || state == 'x')
+    if (state == 0 || HasEnded(state))
         return false;
     const std::optional<std::string> exe = ExecutableName(pid);
     if (exe && SameFileNameIgnoringCase(*exe, fileName))
@@ -100,6 +153,42 @@ bool MatchesName(const std::string& pid, const std::string& fileName)
     // argv[0]; processes of other users hide their executable.
     const std::optional<std::string> command = CommandName(pid);
     return command && SameFileNameIgnoringCase(*command, fileName);
+}
+
+// True while the group has a member that has not ended.
+bool GroupRunning(pid_t group)
+{
+    bool running = false;
+    ForEachProcess([&](const std::string& pid) {
+        const ProcessStat stat = ReadStat(pid);
+        running = stat.group == group && stat.state != 0 && !HasEnded(stat.state);
+        return running;
+    });
+    return running;
+}
+
+// True while the child itself has not ended; it is not reaped here.
+bool LeaderRunning(StartedProcess& process)
+{
+    if (process.reaped)
+        return false;
+    siginfo_t info{};
+    int r;
+    do {
+        r = ::waitid(P_PID, static_cast<id_t>(process.pid), &info, WEXITED | WNOHANG | WNOWAIT);
+    } while (r < 0 && errno == EINTR);
+    if (r < 0) {
+        process.reaped = true; // collected elsewhere: the pid is not ours any more
+        return false;
+    }
+    return info.si_pid == 0;
+}
+
+// The child, or anything it started that stayed in its group, still runs.
+// The child is checked on its own too, in case it left the group.
+bool AnyRunning(StartedProcess& process)
+{
+    return LeaderRunning(process) || GroupRunning(process.pid);
 }
 
 } // namespace
@@ -117,25 +206,23 @@ bool AnyProcessNamed(const std::string& fileName)
 {
     if (fileName.empty())
         return false;
-    DIR* dir = ::opendir("/proc");
-    if (!dir)
-        return false;
+    // Another user's copy is not ours to use or wait for: it would keep this
+    // user's copy from ever being started.
+    const uid_t user = ::getuid();
     bool found = false;
-    while (!found) {
-        const dirent* entry = ::readdir(dir);
-        if (!entry)
-            break;
-        if (IsNumber(entry->d_name))
-            found = MatchesName(entry->d_name, fileName);
-    }
-    ::closedir(dir);
+    ForEachProcess([&](const std::string& pid) {
+        found = MatchesName(pid, fileName) && ProcessUser(pid) == user;
+        return found;
+    });
     return found;
 }
 
 StartedProcessPtr Start(const std::string& exePath, const std::string& exeParam)
 {
     // The priority (nice value) and the current folder are inherited.
-    const pid_t pid = SpawnChild(exePath, LaunchArguments(exePath, exeParam));
+    SpawnOptions options;
+    options.ownProcessGroup = true;
+    const pid_t pid = SpawnChild(exePath, LaunchArguments(exePath, exeParam), options);
     if (pid < 0)
         return nullptr;
     StartedProcessPtr process(new StartedProcess);
@@ -167,41 +254,33 @@ bool AskToQuit(StartedProcess& process, const std::string& /*windowText*/)
 {
     if (process.reaped)
         return false;
-    return ::kill(process.pid, SIGTERM) == 0;
+    return ::killpg(process.pid, SIGTERM) == 0;
 }
 
 ProcessWait WaitForEnd(StartedProcess& process, int ms)
 {
     const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
-    for (;;) {
-        if (process.reaped)
-            return ProcessWait::Done;
-        switch (TryReap(process.pid, nullptr)) {
-        case ReapResult::Reaped:
-            process.reaped = true;
-            return ProcessWait::Done;
-        case ReapResult::NotOurChild:
-            process.reaped = true; // collected elsewhere: the pid is not ours any more
-            return ProcessWait::Failed;
-        case ReapResult::Running:
-            break;
-        }
+    while (AnyRunning(process)) {
         if (Clock::now() >= deadline)
             return ProcessWait::TimedOut;
         std::this_thread::sleep_for(PollStep);
     }
+    // Nothing of the group is left, so its id need not stay reserved.
+    if (!process.reaped && TryReap(process.pid, nullptr) != ReapResult::Running)
+        process.reaped = true;
+    return ProcessWait::Done;
 }
 
 bool IsRunning(StartedProcess& process)
 {
-    return WaitForEnd(process, 0) == ProcessWait::TimedOut;
+    return AnyRunning(process);
 }
 
 void EndByForce(StartedProcess& process)
 {
     if (process.reaped)
         return;
-    ::kill(process.pid, SIGKILL);
+    ::killpg(process.pid, SIGKILL);
     // Gone from the process list before the caller looks again; one that
     // takes longer (stuck in the kernel) is reaped when let go.
     WaitForEnd(process, ForcedEndWaitMs);

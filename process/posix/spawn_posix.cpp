@@ -32,8 +32,7 @@ void SweepPending()
 
 } // namespace
 
-pid_t SpawnChild(const std::string& exe, const std::vector<std::string>& argv, const std::string& stdoutPath,
-                 const std::string& stderrPath)
+pid_t SpawnChild(const std::string& exe, const std::vector<std::string>& argv, const SpawnOptions& options)
 {
     if (exe.empty() || argv.empty())
         return -1;
@@ -54,14 +53,19 @@ pid_t SpawnChild(const std::string& exe, const std::vector<std::string>& argv, c
         sigaddset(&defaults, sig);
     posix_spawnattr_setsigmask(&attr, &none);
     posix_spawnattr_setsigdefault(&attr, &defaults);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
+    if (options.ownProcessGroup) {
+        posix_spawnattr_setpgroup(&attr, 0);
+        flags |= POSIX_SPAWN_SETPGROUP;
+    }
+    posix_spawnattr_setflags(&attr, flags);
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    if (!stdoutPath.empty())
-        posix_spawn_file_actions_addopen(&actions, 1, stdoutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    if (!stderrPath.empty())
-        posix_spawn_file_actions_addopen(&actions, 2, stderrPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (!options.stdoutPath.empty())
+        posix_spawn_file_actions_addopen(&actions, 1, options.stdoutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (!options.stderrPath.empty())
+        posix_spawn_file_actions_addopen(&actions, 2, options.stderrPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
 #if defined(__GLIBC__) && __GLIBC_PREREQ(2, 34)
     // Sockets and files opened without close-on-exec stay ours.
     posix_spawn_file_actions_addclosefrom_np(&actions, 3);

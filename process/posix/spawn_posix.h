@@ -4,13 +4,19 @@
 #include <sys/types.h>
 #include <vector>
 
+struct SpawnOptions {
+    // When not empty, these receive the child's two output streams.
+    std::string stdoutPath, stderrPath;
+    // The child leads a process group of its own, whose id is its pid, so
+    // that whatever it starts in turn can be signalled with it.
+    bool ownProcessGroup = false;
+};
+
 // Starts exe with argv (argv[0] included): no shell, only the standard
 // descriptors inherited, signals unblocked and the usual ones at their
 // default action (ignoring SIGPIPE is this program's choice, not the
 // child's). -1 when it cannot be started.
-// stdoutPath and stderrPath, when not empty, receive those two streams.
-pid_t SpawnChild(const std::string& exe, const std::vector<std::string>& argv,
-                 const std::string& stdoutPath = std::string(), const std::string& stderrPath = std::string());
+pid_t SpawnChild(const std::string& exe, const std::vector<std::string>& argv, const SpawnOptions& options = {});
 
 enum class ReapResult { Reaped, Running, NotOurChild };
 

@@ -46,8 +46,15 @@ bool ChildProcess::Start(const std::string& exe, const std::vector<std::string>&
     // The program name is never escaped by the runtime; a Windows path has
     // no quote in it.
     std::string line = "\"" + exe + "\"";
-    for (const std::string& arg : args)
+    for (const std::string& arg : args) {
+        // GCC 12 takes the insert of a literal in front of a new string for
+        // a copy that may overlap itself, a false alarm it is known for: a
+        // literal never shares memory with a string's own buffer.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wrestrict"
         line += " " + QuoteArgument(arg);
+#pragma GCC diagnostic pop
+    }
     std::vector<char> buffer(line.begin(), line.end());
     buffer.push_back('\0');
     STARTUPINFOA startup{};

@@ -1,8 +1,14 @@
+// EpgDataCap_Bon's process on Windows. The process started is put in a job
+// object of its own before it runs, so that whatever it starts in turn (a
+// launcher's real program) is held, asked to quit and ended with it. The job
+// has no limits: letting go only closes its handle, which ends nothing.
 #include <windows.h>
 
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <map>
+#include <set>
 #include <tuple>
 #include <vector>
 
@@ -13,12 +19,82 @@ const char ProcessPathSeparators[] = "\\:";
 
 struct StartedProcess {
     PROCESS_INFORMATION info{};
+    // Null when the process could not be put in a job (a system that does not
+    // nest jobs, run from within one): then only the process itself is held.
+    HANDLE job = nullptr;
 };
 
 namespace {
 
 // How long a process ended by force may take to leave the process list.
 constexpr DWORD ForcedEndWaitMs = 2000;
+constexpr DWORD PollStepMs = 10;
+
+// The user of a process's token, as SID bytes; empty when it cannot be read.
+std::vector<BYTE> UserOf(HANDLE process)
+{
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(process, TOKEN_QUERY, &token))
+        return {};
+    DWORD size = 0;
+    GetTokenInformation(token, ::TokenUser, nullptr, 0, &size);
+    std::vector<BYTE> buffer(size);
+    std::vector<BYTE> sid;
+    if (size != 0 && GetTokenInformation(token, ::TokenUser, buffer.data(), size, &size)) {
+        const PSID user = reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid;
+        const auto* bytes = static_cast<const BYTE*>(user);
+        sid.assign(bytes, bytes + GetLengthSid(user));
+    }
+    CloseHandle(token);
+    return sid;
+}
+
+bool RunsAs(DWORD pid, const std::vector<BYTE>& user)
+{
+    const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    if (!process)
+        return false; // another user's or a service's, closed to us
+    const bool same = UserOf(process) == user;
+    CloseHandle(process);
+    return same;
+}
+
+// The ids of the processes in the job that have not ended.
+std::set<DWORD> JobProcessIds(HANDLE job)
+{
+    // Room for many; a launcher starts only a few.
+    constexpr DWORD Room = 256;
+    std::vector<BYTE> buffer(sizeof(JOBOBJECT_BASIC_PROCESS_ID_LIST) + Room * sizeof(ULONG_PTR));
+    auto* list = reinterpret_cast<JOBOBJECT_BASIC_PROCESS_ID_LIST*>(buffer.data());
+    list->NumberOfAssignedProcesses = Room;
+    std::set<DWORD> ids;
+    if (QueryInformationJobObject(job, JobObjectBasicProcessIdList, list, static_cast<DWORD>(buffer.size()),
+                                  nullptr)) {
+        for (DWORD i = 0; i < std::min<DWORD>(list->NumberOfProcessIdsInList, Room); ++i)
+            ids.insert(static_cast<DWORD>(list->ProcessIdList[i]));
+    }
+    return ids;
+}
+
+bool AnyRunning(const StartedProcess& process)
+{
+    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting{};
+    if (process.job && QueryInformationJobObject(process.job, JobObjectBasicAccountingInformation, &accounting,
+                                                 sizeof accounting, nullptr))
+        return accounting.ActiveProcesses > 0;
+    return WaitForSingleObject(process.info.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+ProcessWait WaitUntilNoneRuns(const StartedProcess& process, DWORD ms)
+{
+    const DWORD started = GetTickCount();
+    while (AnyRunning(process)) {
+        if (GetTickCount() - started >= ms)
+            return ProcessWait::TimedOut;
+        Sleep(PollStepMs);
+    }
+    return ProcessWait::Done;
+}
 
 BOOL CALLBACK CollectWindow(HWND window, LPARAM param)
 {
@@ -42,6 +118,8 @@ void StartedProcessRelease::operator()(StartedProcess* process) const
 {
     CloseHandle(process->info.hThread);
     CloseHandle(process->info.hProcess);
+    if (process->job)
+        CloseHandle(process->job);
     delete process;
 }
 
@@ -52,11 +130,16 @@ bool AnyProcessNamed(const std::string& fileName)
     const HANDLE snapshot = CreateToolhelp32Snapshot(15, 0);
     if (snapshot == INVALID_HANDLE_VALUE)
         return false;
+    // Another user's copy (a service's, another session's) is not ours to
+    // use or wait for; when our own user cannot be told, every copy counts.
+    const std::vector<BYTE> user = UserOf(GetCurrentProcess());
     PROCESSENTRY32 entry{};
     entry.dwSize = sizeof entry;
     bool found = false;
-    for (BOOL more = Process32First(snapshot, &entry); more && !found; more = Process32Next(snapshot, &entry))
-        found = lstrcmpiA(fileName.c_str(), entry.szExeFile) == 0;
+    for (BOOL more = Process32First(snapshot, &entry); more && !found; more = Process32Next(snapshot, &entry)) {
+        found = lstrcmpiA(fileName.c_str(), entry.szExeFile) == 0 &&
+                (user.empty() || RunsAs(entry.th32ProcessID, user));
+    }
     CloseHandle(snapshot);
     return found;
 }
@@ -69,11 +152,18 @@ StartedProcessPtr Start(const std::string& exePath, const std::string& exeParam)
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    if (!CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, FALSE, GetPriorityClass(GetCurrentProcess()),
-                        nullptr, nullptr, &startup, &info))
+    // Suspended until it is in the job, so that nothing it starts escapes.
+    if (!CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, FALSE,
+                        GetPriorityClass(GetCurrentProcess()) | CREATE_SUSPENDED, nullptr, nullptr, &startup, &info))
         return nullptr;
     StartedProcessPtr process(new StartedProcess);
     process->info = info;
+    process->job = CreateJobObjectW(nullptr, nullptr);
+    if (process->job && !AssignProcessToJobObject(process->job, info.hProcess)) {
+        CloseHandle(process->job);
+        process->job = nullptr;
+    }
+    ResumeThread(info.hThread);
     return process;
 }
 
@@ -90,11 +180,16 @@ bool AskToQuit(StartedProcess& process, const std::string& windowText)
     auto last = windows.end();
     if (!windowText.empty())
         std::tie(first, last) = windows.equal_range(windowText);
+    // The process itself always counts: its id stays its own while the
+    // handle is held, even after it has ended.
+    std::set<DWORD> owners{process.info.dwProcessId};
+    if (process.job)
+        owners.merge(JobProcessIds(process.job));
     bool posted = false;
     for (auto it = first; it != last; ++it) {
         DWORD owner = 0;
         GetWindowThreadProcessId(it->second, &owner);
-        if (owner == process.info.dwProcessId && PostMessageA(it->second, WM_QUIT, 0, 0))
+        if (owners.count(owner) != 0 && PostMessageA(it->second, WM_QUIT, 0, 0))
             posted = true;
     }
     return posted;
@@ -102,18 +197,20 @@ bool AskToQuit(StartedProcess& process, const std::string& windowText)
 
 ProcessWait WaitForEnd(StartedProcess& process, int ms)
 {
-    return FromWaitResult(WaitForSingleObject(process.info.hProcess, static_cast<DWORD>(ms)));
+    if (!process.job)
+        return FromWaitResult(WaitForSingleObject(process.info.hProcess, static_cast<DWORD>(ms)));
+    return WaitUntilNoneRuns(process, static_cast<DWORD>(ms));
 }
 
 bool IsRunning(StartedProcess& process)
 {
-    return WaitForSingleObject(process.info.hProcess, 0) == WAIT_TIMEOUT;
+    return AnyRunning(process);
 }
 
 void EndByForce(StartedProcess& process)
 {
-    if (TerminateProcess(process.info.hProcess, 0))
-        WaitForSingleObject(process.info.hProcess, ForcedEndWaitMs);
+    if (process.job ? TerminateJobObject(process.job, 0) : TerminateProcess(process.info.hProcess, 0))
+        WaitUntilNoneRuns(process, ForcedEndWaitMs);
 }
 
 long ProcessId(const StartedProcess& process)

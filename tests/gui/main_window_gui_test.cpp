@@ -377,7 +377,10 @@ TEST_F(MainWindow, AFailedStartAndAPortInUseShowTheirBoxesAndTheButtonPopsUp)
     box = gui::WaitForMessageBox(app.Pid(), WindowWaitMs);
     ASSERT_TRUE(box);
     EXPECT_EQ(box->caption, ServerBoxCaption);
-    EXPECT_EQ(box->text.rfind(L"パッチサーバーを開始できません。", 0), 0u) << box->text;
+    // The box says which port, and the system's reason after it.
+    const std::wstring start = L"パッチサーバーを開始できません。 (ポート " + std::to_wstring(port) + L": ";
+    EXPECT_EQ(box->text.substr(0, start.size()), start) << box->text;
+    EXPECT_GT(box->text.size(), start.size() + 1);
     EXPECT_TRUE(gui::Checked(C(StartPatchServerSB)));  // down until the box is closed
     EXPECT_TRUE(gui::CloseMessageBox(box->window));
     EXPECT_TRUE(gui::WaitUntil([&] { return ServerStopped(); }, WindowWaitMs));

@@ -12,6 +12,7 @@
 #include "process/command_line.h"
 #include "process/epgdatacapbon_manager.h"
 #include "process/posix/spawn_posix.h"
+#include "support/server_fixture.h"
 #include "support/temp_dir.h"
 #include "support/tool_path.h"
 
@@ -137,4 +138,26 @@ TEST(ProcessPosix, ChildStartsWithCleanSignalsAndDescriptors)
     ASSERT_TRUE(launched);
     EXPECT_FALSE(inherited);
     EXPECT_EQ(ReadWholeFile(dir.File("quit")), std::optional<std::string>("quit\n"));
+}
+
+TEST(ProcessPosix, AnotherUsersCopyDoesNotCountAsRunning)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "only root can start a process as another user";
+    TempDir dir;
+    const std::string path = SleeperCopy(dir, "other-" + dir.Path().filename().string());
+    ChildProcess other;
+    ASSERT_TRUE(other.Start("/usr/bin/setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups", "--", path,
+                                                 "--exit-after-ms", "60000"}));
+    const std::string exe = "/proc/" + std::to_string(other.Id()) + "/exe";
+    ASSERT_TRUE(WaitFor([&] {
+        std::error_code error;
+        return std::filesystem::read_symlink(exe, error) == path;
+    }, 10000));
+    CEpgDataCapBonManager manager(path, "", "", [] { return false; });
+    manager.SetQuitTimeoutMs(2000);
+    EXPECT_FALSE(manager.FindRunningProcess());
+    EXPECT_TRUE(manager.LaunchIfNotRunning());
+    manager.Close(true);
+    EXPECT_TRUE(other.Running());
 }

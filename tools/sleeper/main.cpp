@@ -8,11 +8,14 @@
 //   --quit-file FILE   writes "quit" there when it ends on a quit request
 //   --polite-file FILE writes "yes" there when a quit request can reach it, else "no"
 //   --exit-code N      its exit code (default 0)
+//   --spawn EXE ARGS   first starts EXE with the rest of the arguments and
+//                      leaves it running, as a launcher or a wrapper does
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "common/file_io.h"
 #include "tools/sleeper/sleeper.h"
@@ -25,6 +28,7 @@ int main(int argc, char** argv)
     std::string argsFile;
     std::string quitFile;
     std::string politeFile;
+    std::vector<std::string> spawn;
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
@@ -51,6 +55,9 @@ int main(int argc, char** argv)
         } else if (value && std::strcmp(arg, "--quit-file") == 0) {
             quitFile = value;
             ++i;
+        } else if (value && std::strcmp(arg, "--spawn") == 0) {
+            spawn.assign(argv + i + 1, argv + argc);
+            break;
         }
         // Anything else (for instance EpgDataCap_Bon's own "/min") is ignored.
     }
@@ -61,6 +68,8 @@ int main(int argc, char** argv)
         if (!ReplaceFileAtomically(argsFile, lines))
             return 3;
     }
+    if (!spawn.empty() && !SpawnProgram(spawn[0], {spawn.begin() + 1, spawn.end()}))
+        return 4;
     const auto busyUntil = std::chrono::steady_clock::now() + std::chrono::milliseconds(startupMs);
     volatile unsigned long spin = 0;
     while (std::chrono::steady_clock::now() < busyUntil)

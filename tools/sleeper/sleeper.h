@@ -15,3 +15,7 @@ bool PrepareForQuitRequest(const SleeperOptions& options);
 
 // Waits until asked to quit (true) or until exitAfterMs has passed (false).
 bool WaitUntilAskedToQuit(const SleeperOptions& options);
+
+// Starts exe with args and leaves it running on its own; false when it
+// cannot be started.
+bool SpawnProgram(const std::string& exe, const std::vector<std::string>& args);

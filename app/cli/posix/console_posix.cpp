@@ -1,4 +1,5 @@
 #include <pthread.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <csignal>
@@ -60,6 +61,11 @@ void AcknowledgeStopped()
         g_signalThread.join();
     else
         g_signalThread.detach();
+}
+
+bool ErrorsGoToTerminal()
+{
+    return ::isatty(STDERR_FILENO) == 1;
 }
 
 std::string PathForDisplay(const std::string& path)

@@ -67,6 +67,12 @@ void AcknowledgeStopped()
         SetEvent(g_stopped);
 }
 
+bool ErrorsGoToTerminal()
+{
+    DWORD mode = 0;
+    return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
+
 std::string PathForDisplay(const std::string& path)
 {
     return Narrow(Widen(path, CP_ACP), CP_UTF8);

@@ -2,6 +2,7 @@
 #include <csignal>
 #include <ctime>
 
+#include "process/posix/spawn_posix.h"
 #include "tools/sleeper/sleeper.h"
 
 namespace {
@@ -34,4 +35,11 @@ bool WaitUntilAskedToQuit(const SleeperOptions& options)
         nanosleep(&step, nullptr);
     }
     return true;
+}
+
+bool SpawnProgram(const std::string& exe, const std::vector<std::string>& args)
+{
+    std::vector<std::string> argv{exe};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return SpawnChild(exe, argv) > 0;
 }

@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "process/command_line.h"
 #include "tools/sleeper/sleeper.h"
 
 namespace {
@@ -55,4 +56,21 @@ bool WaitUntilAskedToQuit(const SleeperOptions& options)
         }
         MsgWaitForMultipleObjects(0, nullptr, FALSE, wait, QS_ALLINPUT);
     }
+}
+
+bool SpawnProgram(const std::string& exe, const std::vector<std::string>& args)
+{
+    std::string line = "\"" + exe + "\"";
+    for (const std::string& arg : args)
+        line += " " + QuoteArgument(arg);
+    std::vector<char> buffer(line.begin(), line.end());
+    buffer.push_back('\0');
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessA(exe.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+        return false;
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    return true;
 }
