@@ -1,15 +1,21 @@
 // Windows refuses to replace a read-only file, and so must the channel files
 // (Wine would replace it, which is why the platform code looks itself). Paths
-// are UTF-8 and reach a folder of any name and depth.
+// are UTF-8 and reach a folder of any name and depth; so do the programs
+// started, and the command line's arguments.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include "channel/channel_files.h"
+#include "channel/scan_lines.h"
 #include "common/file_io.h"
 #include "common/file_io_platform.h"
 #include "common/settings.h"
+#include "common/win32/wide_text.h"
+#include "process/epgdatacapbon_manager.h"
+#include "support/run_tool.h"
 #include "support/temp_dir.h"
+#include "support/tool_path.h"
 
 TEST(ChannelFilesWin32, AReadOnlyChAliasFileStopsBothFiles)
 {
@@ -58,4 +64,34 @@ TEST(FilesWin32, AFolderOfAnyNameAndDepthHoldsTheChannelFilesAndTheSettings)
         RemoveCreatedFolders(made);
         EXPECT_FALSE(PathExists(folder));
     }
+}
+
+TEST(FilesWin32, ProgramsInAFolderOfAnyNameAreStartedFoundAndEndedAndTakeSuchPathsAsArguments)
+{
+    TempDir dir;
+    const std::string base = dir.Folder();
+    ASSERT_EQ(WideFromUtf8(base), WideFromCodePage(932, base)) << "an ASCII temporary folder";
+    // EpgDataCap_Bon's path comes from the settings as code page 932 bytes,
+    // whatever code page the system runs in: 録画\録画.exe.
+    const std::string folder = base + "\xE9\x8C\xB2\xE7\x94\xBB";
+    std::vector<std::string> made;
+    ASSERT_TRUE(CreateFolders(folder, made));
+    ASSERT_TRUE(CopyFileW(WideFromUtf8(ToolPath("vernwick-sleeper")).c_str(),
+                          WideFromUtf8(folder + "\\\xE9\x8C\xB2\xE7\x94\xBB.exe").c_str(), FALSE));
+    CEpgDataCapBonManager manager(base + "\x98\x5E\x89\xE6\\\x98\x5E\x89\xE6.exe", "", "", [] { return false; });
+    ASSERT_TRUE(manager.LaunchIfNotRunning());
+    EXPECT_TRUE(manager.FindRunningProcess()); // by its Japanese file name
+    manager.Close(true);
+    EXPECT_FALSE(manager.FindRunningProcess());
+
+    // The command line takes a Korean folder, which no ANSI code page of a
+    // Japanese system holds, and writes the files there.
+    const std::string korean = base + "\xEB\x85\xB9\xED\x99\x94";
+    ASSERT_TRUE(CreateFolders(korean, made));
+    ASSERT_TRUE(ReplaceFileAtomically(korean + "\\picked.txt", std::string(ScanHeader) + "\n" +
+                                                                  FormatScanLine({0, {"B", 0}, {"P", 0}, {"C", 0}, {"S", 1}}) +
+                                                                  "\n"));
+    const ToolRun make = RunTool(dir, "vernwick-cli", {"make-channels", "--channels", korean, korean + "\\picked.txt"});
+    EXPECT_EQ(make.status, 0) << make.err;
+    EXPECT_EQ(ReadWholeFile(ChSetFilePath(korean + "\\")), "S\t0\t0\t0\r\n");
 }

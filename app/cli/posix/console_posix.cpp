@@ -4,6 +4,7 @@
 #include <atomic>
 #include <csignal>
 #include <thread>
+#include <vector>
 
 #include "app/cli/console.h"
 #include "common/thread_base.h"
@@ -66,6 +67,11 @@ void AcknowledgeStopped()
 bool ErrorsGoToTerminal()
 {
     return ::isatty(STDERR_FILENO) == 1;
+}
+
+std::vector<std::string> Arguments(int argc, char** argv)
+{
+    return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
 }
 
 std::string PathForDisplay(const std::string& path)
