@@ -14,18 +14,6 @@ std::string ChannelFieldText(const std::string& name)
     return text;
 }
 
-std::string ChListSizeText(std::size_t size)
-{
-    return "TVTest へのチャンネル一覧: " + std::to_string(size) + " / " + std::to_string(ViewerReceiveLimit) + " バイト";
-}
-
-std::string ChListTooLongText(std::size_t size)
-{
-    return "チェックしたチャンネルの一覧は " + std::to_string(size) + " バイトになり、TVTest が一度に受け取れる " +
-           std::to_string(ViewerReceiveLimit) +
-           " バイトを超えています。TVTest はこの一覧を正しく受け取れません。チャンネルを減らすか、名前を短くしてください。";
-}
-
 int ChannelListModel::Compare(const ChannelRow& a, const ChannelRow& b)
 {
     if (a.alias && b.alias)

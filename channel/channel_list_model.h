@@ -15,12 +15,6 @@
 inline constexpr const char* ChannelFilesCreatedText = "チャンネルファイルを作成しました。";
 inline constexpr const char* ChannelSetupCaption = "チャンネルファイルの作成";
 
-// "TVTest へのチャンネル一覧: <size> / 4095 バイト", for a label that follows the
-// ticks.
-std::string ChListSizeText(std::size_t size);
-// The warning for a channel list whose reply passes ViewerReceiveLimit.
-std::string ChListTooLongText(std::size_t size);
-
 struct ChannelRow {
     std::string displayName;
     std::unique_ptr<BON_ALIAS> alias; // owned; null only while a row is being set up

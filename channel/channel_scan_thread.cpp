@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "remocon/net_remocon.h"
+
 TChannelScanThread::TChannelScanThread(std::string host, std::uint16_t port, bool multiTuner,
                                        std::function<void()> newsWaiting)
     : TThread(true), FHost(std::move(host)), FPort(port), FMultiTuner(multiTuner),
@@ -54,12 +56,17 @@ void TChannelScanThread::Execute()
 {
     ChannelScanEvent ended;
     ended.kind = ChannelScanEvent::Kind::Ended;
-    const bool connected = ScanChannels(FHost, FPort, FMultiTuner, *this);
+    const socket_t s = ConnectSocket(FHost, FPort, &FWake);
+    if (s != InvalidSocket) {
+        CNetRemocon remocon(s, true);
+        remocon.SetWakeUp(&FWake);
+        ScanChannels(remocon, FMultiTuner, *this);
+    }
     // A person who closed the window while the connection was tried is not
     // told that it failed.
-    if (Terminated())
+    if (CancelRequested())
         ended.outcome = ChannelScanOutcome::Cancelled;
-    else if (!connected)
+    else if (s == InvalidSocket)
         ended.outcome = ChannelScanOutcome::ConnectFailed;
     Post(std::move(ended));
 }

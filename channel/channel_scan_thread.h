@@ -2,8 +2,9 @@
 // The channel scan on a thread of its own, for a window that must stay
 // responsive while EpgDataCap_Bon tunes one channel after another (a second
 // or more each). The window hears that news waits, takes it on its own thread
-// and shows it; closing the window cancels the scan, which ends once the
-// request in flight has been answered. One object runs one scan.
+// and shows it; closing the window cancels the scan, which ends at once: the
+// connection attempt or the exchange in flight is cut short, as the patch
+// server's waits are on a stop. One object runs one scan.
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -12,6 +13,7 @@
 
 #include "channel/channel_scan.h"
 #include "common/thread_base.h"
+#include "net/socket.h"
 
 enum class ChannelScanOutcome {
     Completed,     // walked to the end (a lost link included)
@@ -43,18 +45,20 @@ public:
     ~TChannelScanThread() override;
 
     void Start() { Resume(); }
-    // The scan sends no request after the one in flight; Ended follows.
+    // The scan ends at once, without waiting for the answer in flight;
+    // Ended follows.
     void Cancel() { Terminate(); }
     // The events that arrived since the last call, oldest first.
     std::vector<ChannelScanEvent> TakeEvents();
 
 protected:
     void Execute() override;
+    void StopRequested() override { FWake.Signal(); }
 
 private:
     void RowFound(const BON_ALIAS& row) override;
     void Progress(const std::string& text) override;
-    bool CancelRequested() override { return Terminated(); }
+    bool CancelRequested() override { return Terminated() || FWake.Signalled(); }
     void Post(ChannelScanEvent event);
 
     const std::string FHost;
@@ -63,4 +67,5 @@ private:
     const std::function<void()> FNewsWaiting;
     std::mutex FMutex;
     std::vector<ChannelScanEvent> FEvents;
+    CWakeUp FWake;
 };

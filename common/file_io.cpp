@@ -9,11 +9,9 @@
 
 std::optional<std::string> ReadWholeFile(const std::string& path)
 {
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(path.c_str(), "rb"), &std::fclose);
-    if (!f) {
-        NoteFileFailure();
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(OpenForReading(path), &std::fclose);
+    if (!f)
         return std::nullopt;
-    }
     std::string data;
     char buffer[65536];
     for (;;) {
@@ -22,10 +20,8 @@ std::optional<std::string> ReadWholeFile(const std::string& path)
         if (n < sizeof buffer)
             break;
     }
-    if (std::ferror(f.get())) {
-        NoteFileFailure();
+    if (std::ferror(f.get()))
         return std::nullopt;
-    }
     return data;
 }
 

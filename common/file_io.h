@@ -7,11 +7,6 @@
 // The whole file as bytes, or nothing when it cannot be opened or read.
 std::optional<std::string> ReadWholeFile(const std::string& path);
 
-// The system's own words (UTF-8) for why the last file operation here that
-// failed on the calling thread failed, such as "Permission denied"; empty
-// when none has. A message names the file, and this says why.
-std::string LastFileFailureText();
-
 // Replaces the file with contents so that a crash or a full disk leaves either
 // the old file or the complete new one, never a truncated one: the bytes go to
 // a temporary file beside it, are flushed to disk, and only then take its name.
@@ -43,7 +38,13 @@ void RemoveCreatedFolders(const std::vector<std::string>& created);
 bool PathExists(const std::string& path);
 bool FolderExists(const std::string& path);
 
-// Full path of the running executable.
+// The system's reason, in its own words (UTF-8), for the last file that this
+// thread could not open, write, replace or make a folder for.
+std::string LastFileFailureText();
+
+// Full path of the running executable. On Windows every path is UTF-8 and
+// goes to the system through its wide calls, whatever the folder's name and
+// length.
 std::string ExecutablePath();
 
 // The folder part of a path, up to and including its last separator ("" when

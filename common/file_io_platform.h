@@ -1,11 +1,12 @@
 #pragma once
-// What each platform gives the file functions of file_io.h.
+// What each platform gives the file functions of file_io.h. A failure of
+// any but the removals keeps the system's reason (LastFileFailureText).
+#include <cstdio>
 #include <string>
 #include <string_view>
 
-// Keeps the system's reason for a failure that has just happened on this
-// thread, for LastFileFailureText; called before any clean-up can replace it.
-void NoteFileFailure();
+// The file opened for reading bytes.
+std::FILE* OpenForReading(const std::string& path);
 
 // Writes contents to a new temporary file beside path (same folder, so that
 // it can take path's place in one rename), flushed to disk, and names it in

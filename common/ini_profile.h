@@ -1,7 +1,9 @@
 #pragma once
-// Private-profile (ini) files, read key by key and written as a whole: the
-// platform's own service on Windows, a reader and writer of our own that
-// behaves the same elsewhere.
+// Private-profile (ini) files, read key by key and written as a whole, by a
+// reader and writer of our own that follows the rules of the Windows service.
+// Windows' own service is not used: it converts the file's bytes through the
+// system's code page, where the file must stay code page 932 byte for byte,
+// and it cannot reach a file whose path is longer than MAX_PATH.
 #include <string>
 #include <string_view>
 #include <utility>

@@ -140,9 +140,12 @@ std::string ReadProfileText(std::string_view text, std::string_view section, std
     return CleanValue(defaultValue);
 }
 
-std::string WriteProfileText(std::string text, std::string_view section, const ProfileEntries& entries)
+std::string WriteProfileText(std::string text, std::string_view section, const ProfileEntries& entries,
+                             std::string_view newTextLineEnd)
 {
-    const std::string_view eol = text.find("\r\n") != std::string::npos ? "\r\n" : "\n";
+    const std::string_view eol = text.find("\r\n") != std::string::npos ? "\r\n"
+                                 : text.find('\n') != std::string::npos  ? "\n"
+                                                                         : newTextLineEnd;
     for (const auto& [key, value] : entries)
         SetKey(text, section, key, value, eol);
     return text;

@@ -1,7 +1,7 @@
 #pragma once
 // Private-profile (ini) text read and changed in memory, by the rules of the
-// Windows service: the reader of our own on platforms without that service
-// works on these, around one read or one replacement of the file.
+// Windows service: the reader of our own works on these, around one read or
+// one replacement of the file.
 #include <string>
 #include <string_view>
 
@@ -13,5 +13,6 @@ std::string ReadProfileText(std::string_view text, std::string_view section, std
 
 // The text with the keys written into section, as WriteProfileStrings writes
 // the file. Lines keep their own ends; new lines get the text's line end (CR
-// LF when it has one, LF otherwise).
-std::string WriteProfileText(std::string text, std::string_view section, const ProfileEntries& entries);
+// LF when it has one, else LF when it has one, else newTextLineEnd).
+std::string WriteProfileText(std::string text, std::string_view section, const ProfileEntries& entries,
+                             std::string_view newTextLineEnd = "\n");

@@ -6,8 +6,8 @@
 
 namespace {
 
-// "に書き込めません" in code page 932.
-constexpr const char* CannotWriteSuffix = " \x82\xC9\x8F\x91\x82\xAB\x8D\x9E\x82\xDF\x82\xDC\x82\xB9\x82\xF1";
+// UTF-8, as the path is.
+constexpr const char* CannotWriteSuffix = " に書き込めません";
 
 std::string ReadText(const std::string& path, const char* key, const std::string& fallback)
 {

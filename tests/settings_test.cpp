@@ -270,7 +270,7 @@ TEST(Settings, AFailedSaveLeavesTheOldFileAndNamesIt)
         FAIL() << "save into a folder reported success";
     } catch (const SettingsWriteError& e) {
         EXPECT_EQ(e.Path(), path);
-        EXPECT_EQ(std::string(e.what()), path + " \x82\xC9\x8F\x91\x82\xAB\x8D\x9E\x82\xDF\x82\xDC\x82\xB9\x82\xF1");
+        EXPECT_EQ(std::string(e.what()), path + " に書き込めません");
     }
     EXPECT_TRUE(std::filesystem::is_directory(path));
 }

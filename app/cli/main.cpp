@@ -86,7 +86,7 @@ void PrintError(const std::string& text)
 int main(int argc, char** argv)
 {
     console::Setup();
-    std::vector<std::string> args(argv + 1, argv + argc);
+    std::vector<std::string> args = console::Arguments(argc, argv);
     if (args.empty()) {
         std::fputs(Help().c_str(), stderr);
         return 2;

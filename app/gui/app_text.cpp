@@ -41,16 +41,54 @@ std::wstring ErrorBoxText(std::wstring_view text)
     return shown;
 }
 
-std::wstring SettingsWriteErrorBoxText(std::wstring_view iniPath)
+std::string BoxText(std::string_view text, std::string_view where, std::string_view reason)
 {
-    return FillPath(L"%s に書き込めません", iniPath);
+    std::string box(text);
+    for (const std::string_view part : {where, reason}) {
+        if (part.empty())
+            continue;
+        box += box.size() > text.size() ? "\n" : "\n\n";
+        box += part;
+    }
+    return box;
 }
 
-std::wstring FillPath(std::wstring_view messageTemplate, std::wstring_view path)
+std::string FillPath(std::string_view messageTemplate, std::string_view path)
 {
-    std::wstring text(messageTemplate);
-    const std::size_t at = text.find(L"%s");
-    if (at != std::wstring::npos)
+    std::string text(messageTemplate);
+    const std::size_t at = text.find("%s");
+    if (at != std::string::npos)
         text.replace(at, 2, path);
     return text;
+}
+
+std::string BreakLongPath(std::string_view path, std::size_t lineLength)
+{
+    std::string broken;
+    std::size_t line = 0;  // characters on the current line
+    std::size_t i = 0;
+    while (i < path.size()) {
+        // The next name with the separator that ends it.
+        std::size_t end = path.find_first_of("\\/", i);
+        end = end == std::string_view::npos ? path.size() : end + 1;
+        const std::string_view name = path.substr(i, end - i);
+        std::size_t characters = 0;
+        for (const char c : name)
+            characters += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+        if (line > 0 && line + characters > lineLength) {
+            broken += '\n';
+            line = 0;
+        }
+        for (std::size_t j = 0; j < name.size(); ++j) {
+            const bool starts = (static_cast<unsigned char>(name[j]) & 0xC0) != 0x80;
+            if (starts && line == lineLength) {
+                broken += '\n';
+                line = 0;
+            }
+            broken += name[j];
+            line += starts;
+        }
+        i = end;
+    }
+    return broken;
 }

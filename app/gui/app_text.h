@@ -1,6 +1,6 @@
 #pragma once
-// The texts the program derives rather than states: its title, and the text
-// of its standard error box.
+// The texts the program derives rather than states: its title, and the texts
+// of its boxes.
 #include <string>
 #include <string_view>
 
@@ -13,14 +13,24 @@ std::wstring ApplicationTitle(std::wstring_view exePath);
 // the text is empty or already ends in "." or in a character with a lower code.
 std::wstring ErrorBoxText(std::wstring_view text);
 
-// "%s に書き込めません" (cannot write to the settings file).
-std::wstring SettingsWriteErrorBoxText(std::wstring_view iniPath);
+// The rest is UTF-8.
+
+// A box's text: its own first, then where (an address and port, or a path)
+// and the system's reason, each left out when empty.
+std::string BoxText(std::string_view text, std::string_view where, std::string_view reason);
 
 // The file-error templates with the path put in for "%s".
-std::wstring FillPath(std::wstring_view messageTemplate, std::wstring_view path);
+std::string FillPath(std::string_view messageTemplate, std::string_view path);
+
+// A path broken into lines of at most lineLength characters after its
+// separators (inside a name only when the name alone is longer), so that a
+// deep folder does not make a box wider than the screen.
+std::string BreakLongPath(std::string_view path, std::size_t lineLength = 72);
 
 // What a field says when a character without a code page 932 form is typed
 // or pasted into it (the character is not taken).
 inline constexpr const wchar_t* RefusedCharacterTitle = L"使えない文字です";
 inline constexpr const wchar_t* RefusedCharacterText =
     L"この文字は Shift_JIS (コードページ 932) で表せないため、設定に使えません。";
+// The same for a channel name the ChSet file cannot carry.
+inline constexpr const wchar_t* RefusedNameTitle = L"使えない名前です";

@@ -7,6 +7,8 @@
 
 enum class ControlKind {
     Label,
+    Note,          // a label of several lines, wrapped at its width
+    StatusPane,    // a sunken one-line pane of the window's status line
     Edit,
     CheckBox,
     PushButton,
@@ -24,6 +26,11 @@ struct ControlEntry {
     int left, top, width, height;
     const wchar_t* caption;
     int tabOrder; // -1: not a tab stop
+};
+
+// A control's place in its parent.
+struct ControlRect {
+    int left, top, width, height;
 };
 
 // The layout tables' pixels are at this resolution and scale with the monitor's.

@@ -86,6 +86,14 @@ void CMainFormModel::Finished()
     SetControlsEnabled(true);
 }
 
+std::vector<TrayMenuItem> CMainFormModel::TrayMenu() const
+{
+    return {{TrayCommand::Open, L"開く(&O)", true},
+            {TrayCommand::Server, ButtonDown() ? L"パッチサーバー停止(&S)\tF5" : L"パッチサーバー開始(&S)\tF5",
+             ButtonEnabled()},
+            {TrayCommand::Exit, L"終了(&X)", true}};
+}
+
 MasterThreadArguments CMainFormModel::Arguments(const NamedNumberList& channels, const BonAliasList& aliases) const
 {
     MasterThreadArguments a;

@@ -4,6 +4,7 @@
 // arguments it gives the patch server. The Win32 view only mirrors this.
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "common/bon_alias.h"
 #include "common/named_number.h"
@@ -45,6 +46,29 @@ struct MasterThreadArguments {
 
 std::unique_ptr<TPatchedRemoconMasterThread> MakeMasterThread(const MasterThreadArguments& args);
 
+// The tray icon's right-click menu.
+enum class TrayCommand { Open = 1, Server, Exit };
+struct TrayMenuItem {
+    TrayCommand command;
+    const wchar_t* caption;  // with the key after a TAB, as menus show it
+    bool enabled;
+};
+
+// Adding the tray icon fails while there is no taskbar (at logon with "/min",
+// or while Explorer restarts). A failed add is tried again every RetryMs for
+// a minute; then the window is shown rather than left hidden for good.
+class CTrayIconRetry {
+public:
+    static constexpr int RetryMs = 2000;
+    static constexpr int GiveUpMs = 60000;
+    // An add failed: true to try again in RetryMs, false to show the window.
+    bool Failed() { return ++FFailures * RetryMs <= GiveUpMs; }
+    void Succeeded() { FFailures = 0; }
+
+private:
+    int FFailures = 0;
+};
+
 class CMainFormModel {
 public:
     // The eight settings as the controls and the three control-less fields
@@ -77,6 +101,9 @@ public:
     // The settings controls are locked while the button is down; the path
     // controls also follow the check box while they are not.
     void SetControlsEnabled(bool enable) { FSettingsEnabled = enable; }
+
+    // Open, the server button's action as its state is, and exit.
+    std::vector<TrayMenuItem> TrayMenu() const;
 
     // The arguments from the current settings and the lists just loaded:
     // port texts that are not integer text become 51334 and 1334.

@@ -5,6 +5,7 @@
 namespace {
 
 constexpr unsigned LeftButtonDown = 0x0201;
+constexpr unsigned RightButtonUp = 0x0205;
 
 bool SameText(std::wstring_view a, std::wstring_view b)
 {
@@ -35,4 +36,9 @@ StartupSwitches ParseStartupSwitches(const std::vector<std::wstring>& arguments)
 bool RestoresFromTray(unsigned mouseMessage)
 {
     return mouseMessage == LeftButtonDown;
+}
+
+bool OpensTrayMenu(unsigned mouseMessage)
+{
+    return mouseMessage == RightButtonUp;
 }

@@ -12,6 +12,8 @@ struct StartupSwitches {
 // "/start" without regard to letter case; anything else is ignored.
 StartupSwitches ParseStartupSwitches(const std::vector<std::wstring>& arguments);
 
-// A press of the left button on the tray icon restores the window; no other
-// mouse event on it does anything.
+// A press of the left button on the tray icon restores the window, and the
+// release of the right one opens its menu; no other mouse event on it does
+// anything.
 bool RestoresFromTray(unsigned mouseMessage);
+bool OpensTrayMenu(unsigned mouseMessage);

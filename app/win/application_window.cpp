@@ -1,8 +1,5 @@
 #include "app/win/application_window.h"
 
-#include <stdexcept>
-
-#include "app/win/window_object.h"
 
 namespace {
 
@@ -11,31 +8,18 @@ constexpr UINT PassActivationMessage = WM_APP + 1;
 
 } // namespace
 
-void TApplicationWindow::RegisterClass(HINSTANCE instance)
-{
-    RegisterWindowClass(instance, WindowClass, WindowProc, true);
-}
-
 TApplicationWindow::TApplicationWindow(HINSTANCE instance, const std::wstring& title)
 {
     // A popup without a frame may have no size at all; it is "shown" so that
     // the taskbar lists it.
-    FHandle = CreateWindowExW(0, WindowClass, title.c_str(), WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX,
-                              GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 0, 0, nullptr,
-                              nullptr, instance, this);
-    if (!FHandle)
-        throw std::runtime_error("cannot create the application window");
-}
-
-TApplicationWindow::~TApplicationWindow()
-{
-    if (FHandle)
-        DestroyWindow(FHandle);
+    CreateHandle(0, WindowClass, title.c_str(), WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX, nullptr, instance);
+    SetWindowPos(Handle(), nullptr, GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 0, 0,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void TApplicationWindow::ShowTaskbarButton(bool show)
 {
-    ShowWindow(FHandle, show ? SW_SHOWNA : SW_HIDE);
+    ShowWindow(Handle(), show ? SW_SHOWNA : SW_HIDE);
 }
 
 LRESULT TApplicationWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
@@ -43,12 +27,12 @@ LRESULT TApplicationWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lP
     switch (message) {
     case WM_ACTIVATE:
         if (LOWORD(wParam) != WA_INACTIVE)
-            PostMessageW(FHandle, PassActivationMessage, 0, 0);
+            PostMessageW(Handle(), PassActivationMessage, 0, 0);
         return 0;
     case PassActivationMessage: {
         // To the window the user last had: the main window or its dialog.
-        const HWND target = GetLastActivePopup(FHandle);
-        if (target && target != FHandle && IsWindowVisible(target) && GetActiveWindow() == FHandle)
+        const HWND target = GetLastActivePopup(Handle());
+        if (target && target != Handle() && IsWindowVisible(target) && GetActiveWindow() == Handle())
             SetActiveWindow(target);
         return 0;
     }
@@ -65,13 +49,5 @@ LRESULT TApplicationWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lP
     default:
         break;
     }
-    return DefWindowProcW(FHandle, message, wParam, lParam);
-}
-
-LRESULT CALLBACK TApplicationWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    auto* app = WindowObject<TApplicationWindow, &TApplicationWindow::FHandle>(window, message, lParam);
-    if (!app)
-        return DefWindowProcW(window, message, wParam, lParam);
-    return app->HandleMessage(message, wParam, lParam);
+    return Default(message, wParam, lParam);
 }

@@ -8,25 +8,21 @@
 
 #include <string>
 
-class TApplicationWindow {
+#include "app/win/window_base.h"
+
+class TApplicationWindow : public TWindowBase {
 public:
     TApplicationWindow(HINSTANCE instance, const std::wstring& title);
-    ~TApplicationWindow();
-    TApplicationWindow(const TApplicationWindow&) = delete;
-    TApplicationWindow& operator=(const TApplicationWindow&) = delete;
 
-    HWND Handle() const { return FHandle; }
     void SetMainWindow(HWND mainWindow) { FMainWindow = mainWindow; }
     // The taskbar button goes with the window to the tray and comes back with it.
     void ShowTaskbarButton(bool show);
 
-    static void RegisterClass(HINSTANCE instance);
     static constexpr const wchar_t* WindowClass = L"TApplication";
 
-private:
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+protected:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
-    HWND FHandle = nullptr;
+private:
     HWND FMainWindow = nullptr;
 };

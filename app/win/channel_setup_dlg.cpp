@@ -1,9 +1,12 @@
 #include "app/win/channel_setup_dlg.h"
 
+#include <uxtheme.h>
+#include <vssym32.h>
+
 #include <algorithm>
-#include <stdexcept>
 #include <vector>
 
+#include "app/gui/app_text.h"
 #include "app/gui/channel_setup_layout.h"
 #include "app/gui/main_form_model.h"
 #include "app/win/cp932_edit.h"
@@ -11,19 +14,15 @@
 #include "app/win/epgtimerbon_folder.h"
 #include "app/win/error_box.h"
 #include "app/win/form_layout.h"
-#include "app/win/main_form.h"
 #include "app/win/win_text.h"
-#include "app/win/window_object.h"
 #include "channel/channel_files.h"
 #include "common/file_io.h"
-#include "common/integer_text.h"
-#include "common/settings.h"
 
 using namespace ChannelSetupLayout;
 
 namespace {
 
-constexpr DWORD DialogStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU;
+constexpr DWORD DialogStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME;
 constexpr DWORD DialogExStyle = WS_EX_DLGMODALFRAME;
 constexpr COLORREF Red = RGB(255, 0, 0);
 
@@ -32,45 +31,33 @@ constexpr UINT ScanNewsMessage = WM_APP + 1;
 // Sent to itself once shown: the activation that starts the scan.
 constexpr UINT ActivateMessage = WM_APP + 2;
 
-// How often the dialog takes the scan's news, sets the progress label and
-// redraws the list while rows pour in, so that a thousand rows from a quick
-// EpgDataCap_Bon do not cost a thousand repaints.
-constexpr UINT NewsIntervalMs = 20;
-constexpr UINT LabelIntervalMs = 30;
-constexpr UINT ListRedrawIntervalMs = 250;
-
 constexpr UINT_PTR UpDownTimer = 1;
 constexpr UINT_PTR NewsTimer = 2;
 constexpr UINT_PTR LabelTimer = 3;
 constexpr UINT_PTR ListRedrawTimer = 4;
-
-// The controls that do nothing while the scan fills the list.
-constexpr int InertWhileScanning[] = {UpSB, DownSB, ChannelNameEd, ChannelRenameSB, Button1, CopyToEpgTimerBonCBox};
 
 bool CheckedState(UINT state)
 {
     return (state & LVIS_STATEIMAGEMASK) == INDEXTOSTATEIMAGEMASK(2);
 }
 
-void MessageBoxUtf8(HWND owner, const std::string& text, const char* caption, UINT icon)
+int MessageBoxUtf8(HWND owner, const std::string& text, const std::string& caption, UINT flags)
 {
-    MessageBoxW(owner, WideFromUtf8(text).c_str(), WideFromUtf8(caption).c_str(), icon | MB_OK);
+    return MessageBoxW(owner, WideFromUtf8(text).c_str(), WideFromUtf8(caption).c_str(), flags);
+}
+
+bool IsFolder(const std::wstring& folder)
+{
+    const DWORD attributes = folder.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(folder.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 } // namespace
 
-void TChannelSetupDlg::RegisterClass(HINSTANCE instance)
+TChannelSetupDlg::TChannelSetupDlg(HINSTANCE instance, HWND owner, Settings& settings)
+    : FInstance(instance), FOwner(owner), FModel(settings)
 {
-    RegisterWindowClass(instance, WindowClass, WindowProc, false);
-}
-
-TChannelSetupDlg::TChannelSetupDlg(HINSTANCE instance, TMainForm& mainForm)
-    : FInstance(instance), FMainForm(mainForm)
-{
-    FHandle = CreateWindowExW(DialogExStyle, WindowClass, Caption, DialogStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-                              ClientWidth, ClientHeight, mainForm.Handle(), nullptr, instance, this);
-    if (!FHandle)
-        throw std::runtime_error("cannot create the channel setup dialog");
+    CreateHandle(DialogExStyle, WindowClass, Caption, DialogStyle, owner, instance);
     CreateControls();
 }
 
@@ -78,8 +65,10 @@ TChannelSetupDlg::~TChannelSetupDlg()
 {
     FScanThread.reset();
     FreeChannelRecords();
-    if (FHandle)
-        DestroyWindow(FHandle);
+    const HIMAGELIST images = reinterpret_cast<HIMAGELIST>(SendMessageW(FList, LVM_GETIMAGELIST, LVSIL_STATE, 0));
+    DestroyWindow(Handle());
+    if (images)
+        ImageList_Destroy(images);
     if (FFont)
         DeleteObject(FFont);
     if (FScanFont)
@@ -88,8 +77,8 @@ TChannelSetupDlg::~TChannelSetupDlg()
 
 void TChannelSetupDlg::CreateControls()
 {
-    FDpi = WindowDpi(FHandle);
-    CreateLayoutControls(FHandle, FInstance, Controls, FDpi);
+    FDpi = WindowDpi(Handle());
+    CreateLayoutControls(Handle(), FInstance, Controls, FDpi);
     FList = Control(ChannelListView);
     // Check boxes, several rows at once, whole rows; no in-place editing.
     SendMessageW(FList, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT,
@@ -107,12 +96,15 @@ void TChannelSetupDlg::CreateControls()
     ShowWindow(Control(ChannelScanLb), SW_HIDE);
     ShowWindow(Control(ChListSizeLb), SW_HIDE);
     ApplyDpi(FDpi);
+    const int d = static_cast<int>(FDpi);
+    const RECT r = WindowRectForClient(Scale(ClientWidth, d), Scale(ClientHeight, d), DialogStyle, DialogExStyle, FDpi);
+    SetWindowPos(Handle(), nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void TChannelSetupDlg::ApplyDpi(UINT dpi)
 {
     FDpi = dpi;
-    const int d = static_cast<int>(dpi);
     HFONT oldFont = FFont;
     HFONT oldScanFont = FScanFont;
     FFont = CreateLayoutFont(FontName, FontHeight, dpi);
@@ -123,81 +115,123 @@ void TChannelSetupDlg::ApplyDpi(UINT dpi)
     DeleteObject(plain);
     bold.lfWeight = FW_BOLD;
     FScanFont = CreateFontIndirectW(&bold);
-    for (const ControlEntry& c : Controls) {
-        PlaceControl(FHandle, c, dpi);
+    for (const ControlEntry& c : Controls)
         SendMessageW(Control(c.id), WM_SETFONT, reinterpret_cast<WPARAM>(c.id == ChannelScanLb ? FScanFont : FFont),
                      TRUE);
-    }
-    for (std::size_t i = 0; i < Columns.size(); ++i)
-        SendMessageW(FList, LVM_SETCOLUMNWIDTH, i, Scale(Columns[i].width, d));
-    FitCaptions(FHandle, Controls, ClientWidth, dpi);
     if (oldFont)
         DeleteObject(oldFont);
     if (oldScanFont)
         DeleteObject(oldScanFont);
-    const RECT r = WindowRectForClient(Scale(ClientWidth, d), Scale(ClientHeight, d), DialogStyle, DialogExStyle, dpi);
-    SetWindowPos(FHandle, nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    MakeCheckBoxImages();
+    FitColumns();
+    Layout();
+}
+
+void TChannelSetupDlg::Layout()
+{
+    if (!FList)
+        return;
+    RECT client;
+    GetClientRect(Handle(), &client);
+    const int d = static_cast<int>(FDpi);
+    const int dx = std::max(0, static_cast<int>(client.right) - Scale(ClientWidth, d));
+    const int dy = std::max(0, static_cast<int>(client.bottom) - Scale(ClientHeight, d));
+    for (const ControlEntry& c : Controls)
+        MoveControl(Handle(), c.id, PlaceResized(c.id, ScaledRect(c, FDpi), dx, dy));
+    FitCaptions(Handle(), Controls, Scale(ClientWidth, d) + dx, FDpi);
+}
+
+// The rows' check boxes at the monitor's DPI: the list's own follow the
+// system's DPI only.
+void TChannelSetupDlg::MakeCheckBoxImages()
+{
+    const int d = static_cast<int>(FDpi);
+    const int size = Scale(16, d);
+    const int box = Scale(13, d);
+    const HIMAGELIST images = ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, 2, 0);
+    const HTHEME theme = OpenThemeData(FList, L"BUTTON");
+    const HDC screen = GetDC(FList);
+    const HDC dc = CreateCompatibleDC(screen);
+    const COLORREF background = GetSysColor(COLOR_WINDOW);
+    for (const bool checked : {false, true}) {
+        const HBITMAP bitmap = CreateCompatibleBitmap(screen, size, size);
+        const HGDIOBJ old = SelectObject(dc, bitmap);
+        RECT all{0, 0, size, size};
+        const HBRUSH brush = CreateSolidBrush(background);
+        FillRect(dc, &all, brush);
+        DeleteObject(brush);
+        RECT r{(size - box) / 2, (size - box) / 2, (size - box) / 2 + box, (size - box) / 2 + box};
+        if (theme)
+            DrawThemeBackground(theme, dc, BP_CHECKBOX, checked ? CBS_CHECKEDNORMAL : CBS_UNCHECKEDNORMAL, &r, nullptr);
+        else
+            DrawFrameControl(dc, &r, DFC_BUTTON, DFCS_BUTTONCHECK | (checked ? DFCS_CHECKED : 0));
+        SelectObject(dc, old);
+        ImageList_AddMasked(images, bitmap, background);
+        DeleteObject(bitmap);
+    }
+    DeleteDC(dc);
+    ReleaseDC(FList, screen);
+    if (theme)
+        CloseThemeData(theme);
+    const auto previous =
+        reinterpret_cast<HIMAGELIST>(SendMessageW(FList, LVM_SETIMAGELIST, LVSIL_STATE, reinterpret_cast<LPARAM>(images)));
+    if (previous)
+        ImageList_Destroy(previous);
+}
+
+// Wide enough for what the rows hold, so that two tuners' rows never look
+// the same, and never narrower than the design.
+void TChannelSetupDlg::FitColumns()
+{
+    const bool rows = SendMessageW(FList, LVM_GETITEMCOUNT, 0, 0) > 0;
+    for (std::size_t i = 0; i < Columns.size(); ++i) {
+        const int least = Scale(Columns[i].width, static_cast<int>(FDpi));
+        if (rows)
+            SendMessageW(FList, LVM_SETCOLUMNWIDTH, i, LVSCW_AUTOSIZE);
+        const int width = rows ? static_cast<int>(SendMessageW(FList, LVM_GETCOLUMNWIDTH, i, 0)) : 0;
+        SendMessageW(FList, LVM_SETCOLUMNWIDTH, i, std::max(width, least));
+    }
 }
 
 // ---- opening and closing ----
 
 bool TChannelSetupDlg::Execute()
 {
-    FModalResult = 0;
-    FCloseRequested = false;
     FreeChannelRecords();
+    FModel.Open(IsFolder(EpgTimerBonFolder()));
     SetNameField(std::string());
     ShowWindow(Control(ChannelScanLb), SW_HIDE);
     ShowWindow(Control(ChListSizeLb), SW_HIDE);
-    // Ticked when the user said so, else when TVTest's folder is there.
-    const std::wstring epgTimerBon = EpgTimerBonFolder();
-    const DWORD attributes = epgTimerBon.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(epgTimerBon.c_str());
-    const bool copy = FMainForm.CopyChSetToEpgTimerBon().value_or(attributes != INVALID_FILE_ATTRIBUTES &&
-                                                                    (attributes & FILE_ATTRIBUTE_DIRECTORY));
-    SendMessageW(Control(CopyToEpgTimerBonCBox), BM_SETCHECK, copy ? BST_CHECKED : BST_UNCHECKED, 0);
-    SetScanning(true);
+    SendMessageW(Control(CopyToEpgTimerBonCBox), BM_SETCHECK, FModel.CopyBoxChecked() ? BST_CHECKED : BST_UNCHECKED,
+                 0);
+    FitColumns();
+    ShowInert();
 
-    const HWND owner = FMainForm.Handle();
-    CentreOnScreen(FHandle);
-    EnableWindow(owner, FALSE);
-    ShowWindow(FHandle, SW_SHOW);
-    SetForegroundWindow(FHandle);
-    SetFocus(FList);
-    PostMessageW(FHandle, ActivateMessage, 0, 0);
-    bool quit = false;
-    WPARAM quitCode = 0;
-    MSG msg;
-    while (FModalResult == 0) {
-        if (GetMessageW(&msg, nullptr, 0, 0) <= 0) {
-            quit = true;
-            quitCode = msg.wParam;
-            break;
-        }
-        if (!IsDialogMessageW(FHandle, &msg)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
+    // Over the owner, on its monitor, at that monitor's DPI.
+    CentreOver(Handle(), FOwner);
+    if (const UINT dpi = WindowDpi(Handle()); dpi != FDpi) {
+        ApplyDpi(dpi);
+        const int d = static_cast<int>(dpi);
+        const RECT r = WindowRectForClient(Scale(ClientWidth, d), Scale(ClientHeight, d), DialogStyle, DialogExStyle, dpi);
+        SetWindowPos(Handle(), nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        CentreOver(Handle(), FOwner);
     }
+    EnableWindow(FOwner, FALSE);
+    ShowWindow(Handle(), SW_SHOW);
+    SetForegroundWindow(Handle());
+    SetFocus(FList);
+    PostMessageW(Handle(), ActivateMessage, 0, 0);
+    const std::optional<int> quit = RunMessages([this] { return FModel.ModalResult() != 0; }, this);
     // The owner is enabled before the dialog hides, so that it, not some
     // other program, becomes the active window again.
-    EnableWindow(owner, TRUE);
-    ShowWindow(FHandle, SW_HIDE);
-    // Ends with the request in flight, when the program quits mid-scan.
+    EnableWindow(FOwner, TRUE);
+    ShowWindow(Handle(), SW_HIDE);
     StopScan();
     FreeChannelRecords();
     if (quit)
-        PostQuitMessage(static_cast<int>(quitCode));
-    return FModalResult != ModalResultNo;
-}
-
-void TChannelSetupDlg::CloseRequested()
-{
-    if (FScanThread) {
-        FCloseRequested = true;
-        FScanThread->Cancel();
-        return;
-    }
-    FModalResult = ModalResultCancel;
+        PostQuitMessage(*quit);
+    return FModel.ModalResult() != CChannelSetupModel::ModalResultNo;
 }
 
 // The rows and their records go together: the list items point at the records.
@@ -206,7 +240,7 @@ void TChannelSetupDlg::FreeChannelRecords()
     FUpdatingList = true;
     SendMessageW(FList, LVM_DELETEALLITEMS, 0, 0);
     FUpdatingList = false;
-    FModel.Clear();
+    FModel.ReleaseRows();
     FSizeOverLimit = false;
 }
 
@@ -214,71 +248,52 @@ void TChannelSetupDlg::FreeChannelRecords()
 
 void TChannelSetupDlg::FormActivate()
 {
-    if (FScanThread || FModalResult != 0)
+    if (FScanThread || !FModel.Scanning())
         return;
-    const std::string host = FMainForm.GetRemoconAddr();
-    const auto port = static_cast<std::uint16_t>(IntegerTextOr(FMainForm.RemoconPortText(), DefaultRemoconPort));
-    const HWND handle = FHandle;
-    FScanThread = std::make_unique<TChannelScanThread>(host, port, FMainForm.MultiTuner(),
+    const HWND handle = Handle();
+    FScanThread = std::make_unique<TChannelScanThread>(FModel.Host(), FModel.Port(), FModel.MultiTuner(),
                                                        [handle] { PostMessageW(handle, ScanNewsMessage, 0, 0); });
     // Rows are drawn in batches while they pour in (RedrawList).
     SendMessageW(FList, WM_SETREDRAW, FALSE, 0);
-    SetTimer(FHandle, ListRedrawTimer, ListRedrawIntervalMs, nullptr);
+    SetTimer(Handle(), ListRedrawTimer, CChannelSetupModel::ListRedrawIntervalMs, nullptr);
     FScanThread->Start();
 }
 
-void TChannelSetupDlg::SetScanning(bool scanning)
+void TChannelSetupDlg::ShowInert()
 {
-    FScanning = scanning;
-    for (int id : InertWhileScanning)
-        EnableWindow(Control(id), !scanning);
+    for (const ControlEntry& c : Controls)
+        EnableWindow(Control(c.id), !FModel.Inert(c.id));
 }
 
 void TChannelSetupDlg::TakeScanNews()
 {
     if (!FScanThread)
         return;
-    bool ended = false;
-    ChannelScanOutcome outcome = ChannelScanOutcome::Completed;
     for (ChannelScanEvent& event : FScanThread->TakeEvents()) {
         switch (event.kind) {
         case ChannelScanEvent::Kind::Progress:
-            FPendingProgress = std::move(event.text);
-            FProgressPending = true;
+            if (auto text = FModel.Progress(std::move(event.text), CChannelSetupModel::Clock::now()))
+                ShowProgress(*text);
+            else if (!FLabelTimerSet)
+                FLabelTimerSet = SetTimer(Handle(), LabelTimer, CChannelSetupModel::LabelIntervalMs, nullptr) != 0;
             break;
         case ChannelScanEvent::Kind::Row:
-            FModel.AddRow(event.row);
-            AddListRow(FModel.Rows().back());
+            FModel.RowFound(event.row);
+            AddListRow(FModel.List().Rows().back());
             break;
         case ChannelScanEvent::Kind::Ended:
-            ended = true;
-            outcome = event.outcome;
-            break;
+            ScanEnded(event.outcome, event.text);
+            return;
         }
-    }
-    if (ended) {
-        ScanEnded(outcome);
-        return;
-    }
-    if (FProgressPending) {
-        const auto due = FLastLabel + std::chrono::milliseconds(LabelIntervalMs);
-        if (Clock::now() >= due)
-            ShowProgress();
-        else if (!FLabelTimerSet)
-            FLabelTimerSet = SetTimer(FHandle, LabelTimer, LabelIntervalMs, nullptr) != 0;
     }
 }
 
-void TChannelSetupDlg::ShowProgress()
+void TChannelSetupDlg::ShowProgress(const std::string& text)
 {
-    FProgressPending = false;
-    if (!FScanThread)
-        return;
     const HWND label = Control(ChannelScanLb);
-    SetWindowTextW(label, WideFromUtf8(FPendingProgress).c_str());
+    SetWindowTextW(label, WideFromUtf8(text).c_str());
     ShowWindow(label, SW_SHOWNA);
     UpdateWindow(label);
-    FLastLabel = Clock::now();
 }
 
 void TChannelSetupDlg::RedrawList()
@@ -293,25 +308,24 @@ void TChannelSetupDlg::StopScan()
 {
     FScanThread.reset();
     for (UINT_PTR timer : {NewsTimer, LabelTimer, ListRedrawTimer})
-        KillTimer(FHandle, timer);
-    FNewsTimerSet = FLabelTimerSet = FProgressPending = false;
+        KillTimer(Handle(), timer);
+    FNewsTimerSet = FLabelTimerSet = false;
     RedrawList();
     ShowWindow(Control(ChannelScanLb), SW_HIDE);
-    SetScanning(false);
+    ShowInert();
 }
 
-void TChannelSetupDlg::ScanEnded(ChannelScanOutcome outcome)
+void TChannelSetupDlg::ScanEnded(ChannelScanOutcome outcome, const std::string& reason)
 {
+    const std::optional<std::string> box = FModel.ScanEnded(outcome, reason);
     StopScan();
-    if (outcome == ChannelScanOutcome::ConnectFailed) {
-        MessageBoxUtf8(FHandle, RemoconConnectFailedText, ScanFailedCaption, MB_ICONERROR);
-        FModalResult = ModalResultNo;
+    if (box) {
+        MessageBoxUtf8(Handle(), *box, ScanFailedCaption, MB_ICONERROR | MB_OK);
         return;
     }
-    if (FCloseRequested || outcome == ChannelScanOutcome::Cancelled) {
-        FModalResult = ModalResultCancel;
+    if (FModel.ModalResult() != 0)
         return;
-    }
+    FitColumns();
     UpdateSizeLabel();
     ShowWindow(Control(ChListSizeLb), SW_SHOWNA);
 }
@@ -362,41 +376,32 @@ void TChannelSetupDlg::ChannelListViewChange(const NMLISTVIEW& change)
 {
     if (FUpdatingList || !(change.uChanged & LVIF_STATE))
         return;
-    if (change.iItem < 0 || static_cast<std::size_t>(change.iItem) >= FModel.Size()) {
+    if (change.iItem < 0 || static_cast<std::size_t>(change.iItem) >= FModel.List().Size()) {
         SyncAllRowsFromList();
         return;
     }
-    const auto row = static_cast<std::size_t>(change.iItem);
-    const bool checked = CheckedState(change.uNewState);
-    if (checked != FModel.Rows()[row].checked) {
-        FModel.SetChecked(row, checked);
-        SizeLabelChanged();
-    }
-    FModel.SetSelected(row, (change.uNewState & LVIS_SELECTED) != 0);
-    SetNameField(FModel.NameFieldAfterChange(row));
+    SetNameField(FModel.RowChanged(static_cast<std::size_t>(change.iItem), CheckedState(change.uNewState),
+                                   (change.uNewState & LVIS_SELECTED) != 0));
+    SizeLabelChanged();
 }
 
 // A change of every row at once (a select-all, for one).
 void TChannelSetupDlg::SyncAllRowsFromList()
 {
-    for (std::size_t row = 0; row < FModel.Size(); ++row) {
+    std::string name;
+    for (std::size_t row = FModel.List().Size(); row-- > 0;) {
         const auto state = static_cast<UINT>(
             SendMessageW(FList, LVM_GETITEMSTATE, row, LVIS_STATEIMAGEMASK | LVIS_SELECTED));
-        FModel.SetChecked(row, CheckedState(state));
-        FModel.SetSelected(row, (state & LVIS_SELECTED) != 0);
+        name = FModel.RowChanged(row, CheckedState(state), (state & LVIS_SELECTED) != 0);
     }
-    SetNameField(FModel.NameFieldAfterChange(0));
+    SetNameField(name);
     SizeLabelChanged();
 }
 
 void TChannelSetupDlg::Move(ArrowButton button)
 {
-    if (FScanning || button == ArrowButton::None)
+    if (!FModel.Move(button))
         return;
-    if (button == ArrowButton::Up)
-        FModel.MoveUp();
-    else
-        FModel.MoveDown();
     SendMessageW(FList, LVM_SORTITEMS, 0, reinterpret_cast<LPARAM>(ChannelListViewCompare));
     // The moved rows stay in sight.
     const int first = static_cast<int>(SendMessageW(FList, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
@@ -407,15 +412,15 @@ void TChannelSetupDlg::Move(ArrowButton button)
 
 void TChannelSetupDlg::UpDownSBMouseDown(ArrowButton button)
 {
-    if (FScanning)
+    if (FModel.Inert(UpSB))
         return;
     FRepeat.Press(button);
-    SetTimer(FHandle, UpDownTimer, static_cast<UINT>(FRepeat.Interval()), nullptr);
+    SetTimer(Handle(), UpDownTimer, static_cast<UINT>(FRepeat.Interval()), nullptr);
 }
 
 void TChannelSetupDlg::UpDownSBMouseUp(bool overButton)
 {
-    KillTimer(FHandle, UpDownTimer);
+    KillTimer(Handle(), UpDownTimer);
     Move(FRepeat.Release(overButton));
 }
 
@@ -423,9 +428,9 @@ void TChannelSetupDlg::UpDownTimerTimer()
 {
     Move(FRepeat.Tick());
     if (FRepeat.Interval() > 0)
-        SetTimer(FHandle, UpDownTimer, static_cast<UINT>(FRepeat.Interval()), nullptr);
+        SetTimer(Handle(), UpDownTimer, static_cast<UINT>(FRepeat.Interval()), nullptr);
     else
-        KillTimer(FHandle, UpDownTimer);
+        KillTimer(Handle(), UpDownTimer);
 }
 
 LRESULT CALLBACK TChannelSetupDlg::ArrowButtonProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam,
@@ -466,20 +471,30 @@ LRESULT CALLBACK TChannelSetupDlg::ArrowButtonProc(HWND button, UINT message, WP
 
 void TChannelSetupDlg::ChannelRenameSBClick()
 {
-    if (FScanning)
+    if (FModel.Inert(ChannelRenameSB))
         return;
-    FModel.RenameSelected(FName);
+    if (const auto note = FModel.Rename()) {
+        // Refused as a character outside code page 932 is: a note on the
+        // field, a box where no balloon can show.
+        const HWND edit = Control(ChannelNameEd);
+        const std::wstring text = WideFromUtf8(*note);
+        MessageBeep(MB_ICONWARNING);
+        EDITBALLOONTIP tip{sizeof tip, RefusedNameTitle, text.c_str(), TTI_WARNING};
+        if (!SendMessageW(edit, EM_SHOWBALLOONTIP, 0, reinterpret_cast<LPARAM>(&tip)))
+            MessageBoxW(Handle(), text.c_str(), RefusedNameTitle, MB_ICONWARNING | MB_OK);
+        return;
+    }
     FUpdatingList = true;
-    for (std::size_t row = 0; row < FModel.Size(); ++row)
-        if (FModel.Rows()[row].selected)
-            SetRowName(static_cast<int>(row), FModel.Rows()[row].displayName);
+    for (std::size_t row = 0; row < FModel.List().Size(); ++row)
+        if (FModel.List().Rows()[row].selected)
+            SetRowName(static_cast<int>(row), FModel.List().Rows()[row].displayName);
     FUpdatingList = false;
     SizeLabelChanged();
 }
 
 void TChannelSetupDlg::SetNameField(const std::string& name)
 {
-    FName = name;
+    FModel.SetNameField(name);
     FSettingName = true;
     SetWindowTextW(Control(ChannelNameEd), WideFromCp932(name).c_str());
     FSettingName = false;
@@ -489,57 +504,63 @@ void TChannelSetupDlg::SetNameField(const std::string& name)
 
 void TChannelSetupDlg::Button1Click()
 {
-    if (FScanning)
+    if (FModel.Inert(Button1))
         return;
-    std::string copyDir;
-    if (SendMessageW(Control(CopyToEpgTimerBonCBox), BM_GETCHECK, 0, 0) == BST_CHECKED) {
-        const std::wstring folder = EpgTimerBonFolder();
-        const auto ansi = AnsiEpgTimerBonFolder(folder);
-        if (!ansi) {
-            const std::wstring copy = folder + WideFromUtf8(ChSetFilePath(""));
-            MessageBoxW(FHandle,
-                        (L"TVTest 用のコピー " + copy + L" を作成できません。チャンネルファイルはどれも変更していません。")
-                            .c_str(),
-                        Title().c_str(), MB_ICONSTOP | MB_OK);
-            return;
-        }
-        copyDir = *ansi;
+    const std::wstring folder = EpgTimerBonFolder();
+    const std::string copyFolder = FModel.CopyBoxChecked() ? Utf8FromWide(folder) : std::string();
+    const CChannelSetupModel::CreateCheck check = FModel.BeforeCreate(copyFolder);
+    if (check.kind == CChannelSetupModel::CreateCheck::Kind::Refuse) {
+        MessageBoxW(Handle(), WideFromUtf8(check.text).c_str(), Title().c_str(), MB_ICONSTOP | MB_OK);
+        return;
     }
+    if (check.kind == CChannelSetupModel::CreateCheck::Kind::Ask &&
+        MessageBoxUtf8(Handle(), check.text, ChannelSetupCaption, MB_ICONWARNING | MB_YESNO) != IDYES)
+        return;
     // Throws FileError naming the file that could not be written; none changed.
-    FModel.CreateChannelFiles(ChannelFolderOf(ExecutablePath()), copyDir);
-    if (const std::size_t size = FModel.ChListReplySize(); size > ViewerReceiveLimit)
-        MessageBoxUtf8(FHandle, ChListTooLongText(size), ChannelSetupCaption, MB_ICONWARNING);
-    MessageBoxUtf8(FHandle, ChannelFilesCreatedText, ChannelSetupCaption, MB_ICONINFORMATION);
+    const std::string done = FModel.Create(ChannelFolderOf(ExecutablePath()), copyFolder);
+    MessageBoxUtf8(Handle(), done, ChannelSetupCaption, MB_ICONINFORMATION | MB_OK);
 }
 
 void TChannelSetupDlg::CopyToEpgTimerBonCBoxClick()
 {
-    const bool checked = SendMessageW(Control(CopyToEpgTimerBonCBox), BM_GETCHECK, 0, 0) == BST_CHECKED;
-    if (FScanning) {
-        // Inert: a click that still arrives is undone.
-        SendMessageW(Control(CopyToEpgTimerBonCBox), BM_SETCHECK, checked ? BST_UNCHECKED : BST_CHECKED, 0);
-        return;
-    }
-    FMainForm.SetCopyChSetToEpgTimerBon(checked);
+    const HWND box = Control(CopyToEpgTimerBonCBox);
+    FModel.SetCopyBox(SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED);
+    // Inert while scanning: a click that still arrives is undone.
+    SendMessageW(box, BM_SETCHECK, FModel.CopyBoxChecked() ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
 // The size follows ticks and renames, at most every LabelIntervalMs.
 void TChannelSetupDlg::SizeLabelChanged()
 {
-    if (FScanning || FLabelTimerSet)
+    if (FModel.Scanning() || FLabelTimerSet)
         return;
-    FLabelTimerSet = SetTimer(FHandle, LabelTimer, LabelIntervalMs, nullptr) != 0;
+    FLabelTimerSet = SetTimer(Handle(), LabelTimer, CChannelSetupModel::LabelIntervalMs, nullptr) != 0;
 }
 
 void TChannelSetupDlg::UpdateSizeLabel()
 {
-    const std::size_t size = FModel.ChListReplySize();
-    FSizeOverLimit = size > ViewerReceiveLimit;
-    SetWindowTextW(Control(ChListSizeLb), WideFromUtf8(ChListSizeText(size)).c_str());
+    FSizeOverLimit = FModel.SizeOverLimit();
+    SetWindowTextW(Control(ChListSizeLb), WideFromUtf8(FModel.SizeLabel()).c_str());
     InvalidateRect(Control(ChListSizeLb), nullptr, TRUE);
 }
 
 // ---- messages ----
+
+bool TChannelSetupDlg::TakeKeys(MSG& msg)
+{
+    if (msg.hwnd == Handle() || IsChild(Handle(), msg.hwnd)) {
+        if (msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN && msg.hwnd == Control(ChannelNameEd) &&
+            FModel.EnterRenames()) {
+            ChannelRenameSBClick();
+            return true;
+        }
+        if (msg.message == WM_SYSKEYDOWN && (msg.wParam == VK_UP || msg.wParam == VK_DOWN)) {
+            Move(msg.wParam == VK_UP ? ArrowButton::Up : ArrowButton::Down);
+            return true;
+        }
+    }
+    return IsDialogMessageW(Handle(), &msg);
+}
 
 void TChannelSetupDlg::Timer(UINT_PTR id)
 {
@@ -548,17 +569,19 @@ void TChannelSetupDlg::Timer(UINT_PTR id)
         UpDownTimerTimer();
         break;
     case NewsTimer:
-        KillTimer(FHandle, NewsTimer);
+        KillTimer(Handle(), NewsTimer);
         FNewsTimerSet = false;
         TakeScanNews();
         break;
     case LabelTimer:
-        KillTimer(FHandle, LabelTimer);
+        KillTimer(Handle(), LabelTimer);
         FLabelTimerSet = false;
-        if (FScanThread)
-            ShowProgress();
-        else if (IsWindowVisible(Control(ChListSizeLb)))
+        if (FScanThread) {
+            if (auto text = FModel.PendingProgress(CChannelSetupModel::Clock::now()))
+                ShowProgress(*text);
+        } else if (IsWindowVisible(Control(ChListSizeLb))) {
             UpdateSizeLabel();
+        }
         break;
     case ListRedrawTimer:
         RedrawList();
@@ -572,8 +595,8 @@ void TChannelSetupDlg::Command(int id, int code)
 {
     if (id == ChannelNameEd) {
         if (code == EN_CHANGE && !FSettingName) {
-            if (auto bytes = TakeCp932Text(Control(id), FName))
-                FName = std::move(*bytes);
+            if (auto bytes = TakeCp932Text(Control(id), FModel.NameField()))
+                FModel.SetNameField(std::move(*bytes));
         }
         return;
     }
@@ -594,7 +617,7 @@ void TChannelSetupDlg::Command(int id, int code)
         Button1Click();
         break;
     case Button2:
-        CloseRequested();
+        FModel.CloseRequested();
         break;
     case CopyToEpgTimerBonCBox:
         CopyToEpgTimerBonCBoxClick();
@@ -612,7 +635,7 @@ LRESULT TChannelSetupDlg::Notify(const NMHDR& header)
     case LVN_ITEMCHANGING: {
         // While the scan fills the list its rows take no ticks or selection.
         const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
-        return FScanning && !FUpdatingList && (change.uChanged & LVIF_STATE) ? TRUE : FALSE;
+        return FModel.Scanning() && !FUpdatingList && (change.uChanged & LVIF_STATE) ? TRUE : FALSE;
     }
     case LVN_ITEMCHANGED:
         ChannelListViewChange(reinterpret_cast<const NMLISTVIEW&>(header));
@@ -641,33 +664,32 @@ LRESULT TChannelSetupDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lPar
         SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
         return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
     }
+    case WM_GETMINMAXINFO: {
+        // The design's size is the smallest.
+        const int d = static_cast<int>(FDpi);
+        const RECT r = WindowRectForClient(Scale(ClientWidth, d), Scale(ClientHeight, d), DialogStyle, DialogExStyle, FDpi);
+        auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+        info->ptMinTrackSize = {r.right - r.left, r.bottom - r.top};
+        return 0;
+    }
+    case WM_SIZE:
+        Layout();
+        return 0;
     case WM_TIMER:
         Timer(wParam);
         return 0;
     case ScanNewsMessage:
         if (!FNewsTimerSet)
-            FNewsTimerSet = SetTimer(FHandle, NewsTimer, NewsIntervalMs, nullptr) != 0;
+            FNewsTimerSet = SetTimer(Handle(), NewsTimer, CChannelSetupModel::NewsIntervalMs, nullptr) != 0;
         return 0;
     case ActivateMessage:
         FormActivate();
         return 0;
-    case WM_DPICHANGED:
-        ApplyDpi(HIWORD(wParam));
-        MoveToSuggestedRect(FHandle, lParam);
-        return 0;
     case WM_CLOSE:
-        CloseRequested();
+        FModel.CloseRequested();
         return 0;
     default:
         break;
     }
-    return DefWindowProcW(FHandle, message, wParam, lParam);
-}
-
-LRESULT CALLBACK TChannelSetupDlg::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    auto* dialog = WindowObject<TChannelSetupDlg, &TChannelSetupDlg::FHandle>(window, message, lParam);
-    if (!dialog)
-        return DefWindowProcW(window, message, wParam, lParam);
-    return ShowingErrors(window, [&] { return dialog->HandleMessage(message, wParam, lParam); });
+    return Default(message, wParam, lParam);
 }

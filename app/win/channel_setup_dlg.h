@@ -1,70 +1,65 @@
 #pragma once
 // The channel setup dialog, created hidden at start-up and shown modally by
 // the main window's "チャンネルファイルの作成" button: a view over
-// ChannelListModel, filled by a TChannelScanThread so that the window stays
+// CChannelSetupModel, filled by a TChannelScanThread so that the window stays
 // responsive while EpgDataCap_Bon tunes one channel after another.
 #include <windows.h>
 
 #include <commctrl.h>
 
-#include <chrono>
 #include <memory>
 #include <string>
 
+#include "app/gui/channel_setup_model.h"
+#include "app/win/window_base.h"
 #include "channel/arrow_repeat.h"
-#include "channel/channel_list_model.h"
 #include "channel/channel_scan_thread.h"
 
-class TMainForm;
-
-class TChannelSetupDlg {
+class TChannelSetupDlg : public TWindowBase {
 public:
-    TChannelSetupDlg(HINSTANCE instance, TMainForm& mainForm);
-    ~TChannelSetupDlg();
-    TChannelSetupDlg(const TChannelSetupDlg&) = delete;
-    TChannelSetupDlg& operator=(const TChannelSetupDlg&) = delete;
+    // settings: the live settings, which the dialog reads and where the copy
+    // box's choice goes; owner: the window it is modal to.
+    TChannelSetupDlg(HINSTANCE instance, HWND owner, Settings& settings);
+    ~TChannelSetupDlg() override;
 
-    // Shows the dialog modally, scanning afresh, and returns when it closes:
-    // false when it was closed because the scan could not connect (modal
-    // result No), else true. Every row's record is released afterwards.
+    // Shows the dialog modally over its owner, scanning afresh, and returns
+    // when it closes: false when it was closed because the scan could not
+    // connect (modal result No), else true. Every row's record is released
+    // afterwards.
     bool Execute();
-    HWND Handle() const { return FHandle; }
 
-    static void RegisterClass(HINSTANCE instance);
+    // Enter in the name field (a rename), Alt+Up and Alt+Down (the arrow
+    // buttons), then the dialog keys.
+    bool TakeKeys(MSG& msg) override;
 
-    static constexpr int ModalResultCancel = 2;
-    static constexpr int ModalResultNo = 7;
+protected:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void ApplyDpi(UINT dpi) override;
 
 private:
-    using Clock = std::chrono::steady_clock;
-
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK ArrowButtonProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                             DWORD_PTR dialog);
     static int CALLBACK ChannelListViewCompare(LPARAM a, LPARAM b, LPARAM);
-    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void Command(int id, int code);
     LRESULT Notify(const NMHDR& header);
     void Timer(UINT_PTR id);
 
     void CreateControls();
-    void ApplyDpi(UINT dpi);
-    HWND Control(int id) const { return GetDlgItem(FHandle, id); }
-    HWND List() const { return FList; }
+    // Every control where it goes at the dialog's present size.
+    void Layout();
+    void MakeCheckBoxImages();
+    void FitColumns();
+    HWND Control(int id) const { return GetDlgItem(Handle(), id); }
 
     // The scan.
     void FormActivate();
     void TakeScanNews();
-    void ShowProgress();
+    void ShowProgress(const std::string& text);
     void RedrawList();
-    // Ends the scan's thread (after the request in flight), its timers and
-    // its inert state.
+    // Ends the scan's thread at once, its timers and its inert state.
     void StopScan();
-    void ScanEnded(ChannelScanOutcome outcome);
-    void SetScanning(bool scanning);
-    // 閉じる, Esc and the close box: a running scan is cancelled first and the
-    // dialog closes once it has ended.
-    void CloseRequested();
+    void ScanEnded(ChannelScanOutcome outcome, const std::string& reason);
+    void ShowInert();
     void FreeChannelRecords();
 
     // The list.
@@ -84,28 +79,18 @@ private:
     void UpdateSizeLabel();
 
     HINSTANCE FInstance;
-    TMainForm& FMainForm;
-    HWND FHandle = nullptr;
+    HWND FOwner;
     HWND FList = nullptr;
     HFONT FFont = nullptr;
     HFONT FScanFont = nullptr;
     UINT FDpi = 96;
-    int FModalResult = 0;
 
-    ChannelListModel FModel;
+    CChannelSetupModel FModel;
     std::unique_ptr<TChannelScanThread> FScanThread;
-    bool FScanning = false;
-    bool FCloseRequested = false;
     bool FUpdatingList = false;  // the program itself changes the list
     bool FSettingName = false;   // ... or the name field
-    std::string FName;           // the name field as code page 932 bytes
-
-    // Repaint throttling while rows pour in.
     bool FNewsTimerSet = false;
     bool FLabelTimerSet = false;
-    std::string FPendingProgress;
-    bool FProgressPending = false;
-    Clock::time_point FLastLabel{};
     bool FSizeOverLimit = false;
 
     ArrowRepeat FRepeat;

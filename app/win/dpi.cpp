@@ -36,6 +36,22 @@ RECT WindowRectForClient(int width, int height, DWORD style, DWORD exStyle, UINT
     return r;
 }
 
+int SystemMetricForDpi(int index, UINT dpi)
+{
+    using GetMetricFn = int(WINAPI*)(int, UINT);
+    static const auto getMetric = Lookup<GetMetricFn>("GetSystemMetricsForDpi");
+    if (getMetric)
+        return getMetric(index, dpi);
+    // The system's metric is at the system's DPI.
+    return MulDiv(GetSystemMetrics(index), static_cast<int>(dpi), static_cast<int>(WindowDpi(nullptr)));
+}
+
+HICON LoadSmallIcon(HINSTANCE instance, UINT dpi)
+{
+    return static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, SystemMetricForDpi(SM_CXSMICON, dpi),
+                                         SystemMetricForDpi(SM_CYSMICON, dpi), 0));
+}
+
 void MoveToSuggestedRect(HWND window, LPARAM suggested)
 {
     const RECT* r = reinterpret_cast<const RECT*>(suggested);

@@ -7,5 +7,9 @@
 UINT WindowDpi(HWND window);
 // The window rectangle for a client area at the given DPI.
 RECT WindowRectForClient(int width, int height, DWORD style, DWORD exStyle, UINT dpi);
+// A system metric (a check box's width, an icon's) at dpi.
+int SystemMetricForDpi(int index, UINT dpi);
+// The program's icon in the small size at dpi; the caller destroys it.
+HICON LoadSmallIcon(HINSTANCE instance, UINT dpi);
 // Moves a window to the rectangle WM_DPICHANGED suggests (its lParam).
 void MoveToSuggestedRect(HWND window, LPARAM suggested);

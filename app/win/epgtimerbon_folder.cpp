@@ -5,8 +5,6 @@
 #include <knownfolders.h>
 #include <shlobj.h>
 
-#include "app/win/win_text.h"
-
 namespace {
 
 // TVTest's own folder in the user's documents folder.
@@ -33,26 +31,4 @@ std::wstring EpgTimerBonFolder()
     if (folder.back() != L'\\')
         folder += L'\\';
     return folder + EpgTimerBonFolderName + L"\\";
-}
-
-std::optional<std::string> AnsiEpgTimerBonFolder(const std::wstring& folder)
-{
-    if (folder.empty())
-        return std::nullopt;
-    if (auto ansi = AnsiFromWide(folder))
-        return ansi;
-    // The short name of the documents folder, which exists, is made of
-    // characters every code page has.
-    const std::wstring documents = DocumentsFolder();
-    const DWORD n = GetShortPathNameW(documents.c_str(), nullptr, 0);
-    if (n == 0)
-        return std::nullopt;
-    std::wstring shortName(n, L'\0');
-    const DWORD m = GetShortPathNameW(documents.c_str(), shortName.data(), n);
-    if (m == 0 || m >= n)
-        return std::nullopt;
-    shortName.resize(m);
-    if (shortName.back() != L'\\')
-        shortName += L'\\';
-    return AnsiFromWide(shortName + EpgTimerBonFolderName + L"\\");
 }

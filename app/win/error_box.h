@@ -6,13 +6,13 @@
 #include <exception>
 #include <string>
 
-// The text of an error the program raises, converted for the screen: file
-// errors name their path (code page 932 bytes), the program's own texts are
-// UTF-8.
-std::wstring ErrorText(const std::exception& error);
+// The text of an error the program raises as the standard error box shows
+// it (the error-box rule); a file's error adds the system's reason, and in a
+// box its path comes in lines.
+std::wstring ErrorText(const std::exception& error, bool forBox = true);
 
-// Stop icon, OK, captioned with the application title, the text by the
-// error-box rule. owner may be null (no window left to own it).
+// Stop icon, OK, captioned with the application title. owner may be null
+// (no window left to own it).
 void ShowErrorBox(HWND owner, const std::wstring& text, UINT extraFlags = 0);
 
 // The application title of the running executable.

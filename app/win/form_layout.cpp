@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "app/win/dpi.h"
 #include "app/win/speed_button.h"
 
 HFONT CreateLayoutFont(const wchar_t* face, int height, UINT dpi)
@@ -25,6 +26,14 @@ HWND CreateLayoutControl(HWND parent, HINSTANCE instance, const ControlEntry& en
     switch (entry.kind) {
     case ControlKind::Label:
         style |= SS_LEFTNOWORDWRAP | SS_NOPREFIX;
+        break;
+    case ControlKind::Note:
+        style |= SS_LEFT | SS_NOPREFIX;
+        break;
+    case ControlKind::StatusPane:
+        // SS_NOTIFY: its tooltip hears the mouse.
+        style |= SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_ENDELLIPSIS | SS_CENTERIMAGE | SS_NOTIFY;
+        exStyle |= WS_EX_STATICEDGE;
         break;
     case ControlKind::Edit:
         cls = L"EDIT";
@@ -49,7 +58,10 @@ HWND CreateLayoutControl(HWND parent, HINSTANCE instance, const ControlEntry& en
         exStyle |= WS_EX_CLIENTEDGE;
         break;
     case ControlKind::Bevel:
-        style |= SS_ETCHEDHORZ;
+        // An etched line drawn by its window (DrawBevel): the system's etched
+        // static draws two lines, top and bottom, which at this height look
+        // like an empty box.
+        style |= SS_OWNERDRAW;
         break;
     case ControlKind::FlatButton:
         cls = SpeedButtonClass;
@@ -67,17 +79,29 @@ HWND CreateLayoutControl(HWND parent, HINSTANCE instance, const ControlEntry& en
                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(entry.id)), instance, nullptr);
 }
 
-void PlaceControl(HWND parent, const ControlEntry& entry, UINT dpi)
+ControlRect ScaledRect(const ControlEntry& entry, UINT dpi)
 {
     const int d = static_cast<int>(dpi);
-    SetWindowPos(GetDlgItem(parent, entry.id), nullptr, Scale(entry.left, d), Scale(entry.top, d), Scale(entry.width, d),
-                 Scale(entry.height, d), SWP_NOZORDER | SWP_NOACTIVATE);
+    return {Scale(entry.left, d), Scale(entry.top, d), Scale(entry.width, d), Scale(entry.height, d)};
+}
+
+void MoveControl(HWND parent, int id, const ControlRect& r)
+{
+    SetWindowPos(GetDlgItem(parent, id), nullptr, r.left, r.top, r.width, r.height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void PlaceControl(HWND parent, const ControlEntry& entry, UINT dpi)
+{
+    MoveControl(parent, entry.id, ScaledRect(entry, dpi));
 }
 
 void FitCaption(HWND parent, const ControlEntry& entry, int rightLimit, UINT dpi)
 {
     const int d = static_cast<int>(dpi);
     const HWND control = GetDlgItem(parent, entry.id);
+    RECT placed;
+    GetWindowRect(control, &placed);
+    MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&placed), 2);
     const std::wstring text = WindowTextOf(control);
     HDC dc = GetDC(control);
     HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
@@ -87,21 +111,37 @@ void FitCaption(HWND parent, const ControlEntry& entry, int rightLimit, UINT dpi
     ReleaseDC(control, dc);
     int needed = extent.cx;
     if (entry.kind == ControlKind::CheckBox)
-        needed += GetSystemMetrics(SM_CXMENUCHECK) + Scale(6, d);  // the box and its gap
-    int left = Scale(entry.left, d);
-    const int width = std::max(Scale(entry.width, d), needed);
-    const int right = Scale(rightLimit, d) - Scale(4, d);
+        needed += SystemMetricForDpi(SM_CXMENUCHECK, dpi) + Scale(6, d);  // the box and its gap
+    int left = placed.left;
+    const int width = std::max(static_cast<int>(placed.right - placed.left), needed);
+    const int right = rightLimit - Scale(4, d);
     if (left + width > right)
         left = std::max(0, right - width);
-    const int height = std::max(Scale(entry.height, d), static_cast<int>(extent.cy));
-    SetWindowPos(control, nullptr, left, Scale(entry.top, d), width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    const int height = std::max(static_cast<int>(placed.bottom - placed.top), static_cast<int>(extent.cy));
+    SetWindowPos(control, nullptr, left, placed.top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void CentreOnScreen(HWND window)
+int ControlLeft(HWND parent, int id)
+{
+    RECT r;
+    GetWindowRect(GetDlgItem(parent, id), &r);
+    MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&r), 2);
+    return r.left;
+}
+
+void DrawBevel(const DRAWITEMSTRUCT& item)
+{
+    RECT line = item.rcItem;
+    line.top = (line.top + line.bottom) / 2 - 1;
+    FillRect(item.hDC, &item.rcItem, GetSysColorBrush(COLOR_BTNFACE));
+    DrawEdge(item.hDC, &line, EDGE_ETCHED, BF_TOP);
+}
+
+void CentreOver(HWND window, HWND over)
 {
     MONITORINFO mi{};
     mi.cbSize = sizeof mi;
-    GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTOPRIMARY), &mi);
+    GetMonitorInfoW(MonitorFromWindow(over ? over : window, MONITOR_DEFAULTTOPRIMARY), &mi);
     RECT r;
     GetWindowRect(window, &r);
     const int w = r.right - r.left;

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "app/gui/channel_setup_layout.h"
+#include "app/gui/main_form_layout.h"
 #include "app/win/application_window.h"
 #include "app/win/channel_setup_dlg.h"
 #include "app/win/error_box.h"
@@ -49,25 +51,21 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand)
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
     InitCommonControlsEx(&controls);
     RegisterSpeedButtonClass(instance);
-    TMainForm::RegisterClass(instance);
-    TChannelSetupDlg::RegisterClass(instance);
-    TApplicationWindow::RegisterClass(instance);
+    TWindowBase::RegisterClass(instance, MainFormLayout::WindowClass, true);
+    TWindowBase::RegisterClass(instance, ChannelSetupLayout::WindowClass, false);
+    TWindowBase::RegisterClass(instance, TApplicationWindow::WindowClass, true);
     MainThreadCalls::BecomeMainThread();
     try {
         TApplicationWindow application(instance, Title());
         auto mainForm = std::make_unique<TMainForm>(instance, application, ArgumentsAfterProgram());
         application.SetMainWindow(mainForm->Handle());
-        auto channelSetupDlg = std::make_unique<TChannelSetupDlg>(instance, *mainForm);
+        auto channelSetupDlg =
+            std::make_unique<TChannelSetupDlg>(instance, mainForm->Handle(), mainForm->LiveSettings());
         mainForm->SetChannelSetupDlg(channelSetupDlg.get());
         mainForm->Show(showCommand);
         application.ShowTaskbarButton(true);
-        MSG msg;
-        while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-            if (!IsDialogMessageW(mainForm->Handle(), &msg)) {
-                TranslateMessage(&msg);
-                DispatchMessageW(&msg);
-            }
-        }
+        // Until the program is asked to quit.
+        RunMessages([] { return false; }, mainForm.get());
         mainForm->SetChannelSetupDlg(nullptr);
         channelSetupDlg.reset();
         mainForm.reset();

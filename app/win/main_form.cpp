@@ -4,6 +4,8 @@
 #include <commdlg.h>
 
 #include <algorithm>
+#include <mutex>
+#include <utility>
 
 #include "app/gui/main_form_layout.h"
 #include "app/gui/startup_switches.h"
@@ -14,7 +16,6 @@
 #include "app/win/error_box.h"
 #include "app/win/form_layout.h"
 #include "app/win/win_text.h"
-#include "app/win/window_object.h"
 #include "channel/channel_files.h"
 #include "common/file_io.h"
 #include "common/thread_base.h"
@@ -22,13 +23,41 @@
 
 using namespace MainFormLayout;
 
+// The server's events, posted by its threads and taken on the window's.
+struct ServerNewsQueue {
+    struct News {
+        ServerEvent event;
+        std::string detail;
+        ClockTime at;
+    };
+    std::mutex mutex;
+    std::vector<News> news;
+
+    // True when nothing was waiting, so that one message announces a batch.
+    bool Push(News item)
+    {
+        std::lock_guard<std::mutex> guard(mutex);
+        news.push_back(std::move(item));
+        return news.size() == 1;
+    }
+    std::vector<News> Take()
+    {
+        std::lock_guard<std::mutex> guard(mutex);
+        return std::exchange(news, {});
+    }
+};
+
 namespace {
 
 constexpr DWORD WindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr UINT_PTR StartupTimer = 1;
+constexpr UINT_PTR TrayRetryTimer = 2;
 // A call that a server thread waits to have run on this thread.
 constexpr UINT MainThreadCallMessage = WM_APP + 1;
+// The server's news waits in FNews.
+constexpr UINT ServerNewsMessage = WM_APP + 2;
 constexpr UINT TrayIconId = 1;
+constexpr int StatusPanes[] = {ServerStateLb, ChannelLb, UpstreamLb, LastFailureLb};
 
 int SystemColourIndex(SystemColour c)
 {
@@ -47,28 +76,29 @@ bool IsEdit(int id)
     return entry && entry->kind == ControlKind::Edit;
 }
 
-} // namespace
-
-void TMainForm::RegisterClass(HINSTANCE instance)
+ClockTime Now()
 {
-    RegisterWindowClass(instance, WindowClass, WindowProc, true);
+    SYSTEMTIME t;
+    GetLocalTime(&t);
+    return {t.wHour, t.wMinute, t.wSecond};
 }
 
+} // namespace
+
 TMainForm::TMainForm(HINSTANCE instance, TApplicationWindow& application, std::vector<std::wstring> arguments)
-    : FInstance(instance), FApplication(application), FArguments(std::move(arguments))
+    : FInstance(instance), FApplication(application), FArguments(std::move(arguments)),
+      FNews(std::make_shared<ServerNewsQueue>())
 {
     FExePath = ExecutablePath();
     FIniPath = SettingsPathFor(FExePath);
-    FHandle = CreateWindowExW(0, WindowClass, Caption, WindowStyle, CW_USEDEFAULT, CW_USEDEFAULT, ClientWidth,
-                              ClientHeight, application.Handle(), nullptr, instance, this);
-    if (!FHandle)
-        throw std::runtime_error("cannot create the main window");
+    CreateHandle(0, WindowClass, Caption, WindowStyle, application.Handle(), instance);
     CreateControls();
     SocketStartup();
     // The three control-less fields hold their defaults from the model's
     // construction; the file replaces them.
     LoadSettings();
-    const HWND handle = FHandle;
+    FTaskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
+    const HWND handle = Handle();
     MainThreadCalls::SetNotifier([handle] { PostMessageW(handle, MainThreadCallMessage, 0, 0); });
 }
 
@@ -91,7 +121,7 @@ TMainForm::~TMainForm()
     MainThreadCalls::SetNotifier({});
     if (FInTray)
         RemoveTrayIcon();
-    DestroyWindow(FHandle);
+    DestroyWindow(Handle());
     if (FFont)
         DeleteObject(FFont);
     SocketCleanup();
@@ -103,18 +133,42 @@ TMainForm::~TMainForm()
 
 void TMainForm::Show(int showCommand)
 {
-    CentreOnScreen(FHandle);
-    ShowWindow(FHandle, showCommand);
-    UpdateWindow(FHandle);
+    CentreOver(Handle(), nullptr);
+    ShowWindow(Handle(), showCommand);
+    UpdateWindow(Handle());
     SetFocus(Control(RemoconAddrEd));
-    SetTimer(FHandle, StartupTimer, 1, nullptr);
+    SetTimer(Handle(), StartupTimer, 1, nullptr);
 }
 
 void TMainForm::CreateControls()
 {
-    FDpi = WindowDpi(FHandle);
-    CreateLayoutControls(FHandle, FInstance, Controls, FDpi);
+    FDpi = WindowDpi(Handle());
+    CreateLayoutControls(Handle(), FInstance, Controls, FDpi);
+    CreateTooltips();
     ApplyDpi(FDpi);
+}
+
+void TMainForm::CreateTooltips()
+{
+    FTooltip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, 0, 0,
+                               0, 0, Handle(), nullptr, FInstance, nullptr);
+    // Wide enough for the longest failure, in lines.
+    SendMessageW(FTooltip, TTM_SETMAXTIPWIDTH, 0, 480);
+    const std::pair<int, const wchar_t*> tools[] = {{MakeChannelBtn, MakeChannelTip},
+                                                    {StartPatchServerSB, StartPatchServerTip},
+                                                    {ServerStateLb, L""},
+                                                    {ChannelLb, L""},
+                                                    {UpstreamLb, L""},
+                                                    {LastFailureLb, L""}};
+    for (const auto& [id, text] : tools) {
+        TTTOOLINFOW tool{};
+        tool.cbSize = sizeof tool;
+        tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+        tool.hwnd = Handle();
+        tool.uId = reinterpret_cast<UINT_PTR>(Control(id));
+        tool.lpszText = const_cast<wchar_t*>(text);
+        SendMessageW(FTooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    }
 }
 
 void TMainForm::ApplyDpi(UINT dpi)
@@ -123,15 +177,25 @@ void TMainForm::ApplyDpi(UINT dpi)
     HFONT old = FFont;
     FFont = CreateLayoutFont(FontName, FontHeight, dpi);
     for (const ControlEntry& c : Controls) {
-        PlaceControl(FHandle, c, dpi);
+        PlaceControl(Handle(), c, dpi);
         SendMessageW(Control(c.id), WM_SETFONT, reinterpret_cast<WPARAM>(FFont), TRUE);
     }
-    FitCaptions(FHandle, Controls, ClientWidth, dpi);
+    const int d = static_cast<int>(dpi);
+    FitCaptions(Handle(), Controls, Scale(ClientWidth, d), dpi);
     if (old)
         DeleteObject(old);
-    const int d = static_cast<int>(dpi);
     const RECT r = WindowRectForClient(Scale(ClientWidth, d), Scale(ClientHeight, d), WindowStyle, 0, dpi);
-    SetWindowPos(FHandle, nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(Handle(), nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    if (FTrayIconShown) {
+        // The tray icon at the new size.
+        const HICON previous = FTrayIcon.hIcon;
+        FTrayIcon.hIcon = LoadSmallIcon(FInstance, dpi);
+        FTrayIcon.uFlags = NIF_ICON;
+        Shell_NotifyIconW(NIM_MODIFY, &FTrayIcon);
+        if (previous)
+            DestroyIcon(previous);
+    }
 }
 
 // ---- settings ----
@@ -191,6 +255,7 @@ void TMainForm::EpgDataCapBonCBoxClick()
 
 void TMainForm::SetControlsEnabled()
 {
+    RememberFocus();
     for (const ControlEntry& c : Controls) {
         const HWND control = Control(c.id);
         const bool enabled = FModel.Enabled(c.id);
@@ -201,6 +266,11 @@ void TMainForm::SetControlsEnabled()
         }
     }
     SendMessageW(Control(StartPatchServerSB), BM_SETCHECK, FModel.ButtonDown() ? BST_CHECKED : BST_UNCHECKED, 0);
+    // A control that lost the focus by being disabled leaves it nowhere, and
+    // F2 and F5 with it; one enabled again gets it back.
+    const HWND focus = GetFocus();
+    if (GetActiveWindow() == Handle() && (!focus || focus == Handle() || !IsWindowEnabled(focus)))
+        RestoreFocus();
 }
 
 // ---- buttons ----
@@ -218,7 +288,7 @@ void TMainForm::EpgDataCapBonBtnClick()
                                     L"すべてのファイル(*.*)\0*.*\0";
     OPENFILENAMEW ofn{};
     ofn.lStructSize = sizeof ofn;
-    ofn.hwndOwner = FHandle;
+    ofn.hwndOwner = Handle();
     ofn.lpstrFilter = filter;
     ofn.nFilterIndex = 1;
     ofn.lpstrFile = file.data();
@@ -255,58 +325,106 @@ void TMainForm::StartPatchServerSBClick()
             FPatchServer->SetMaxViewers(FModel.settings.MaxViewers);
             FPatchServer->SetChListReplyLimit(FModel.settings.ChListReplyLimit);
             FPatchServer->SetAllowedViewers(FModel.settings.AllowedViewers);
+            // The server's threads post their news; this thread shows it.
+            const std::shared_ptr<ServerNewsQueue> news = FNews;
+            const HWND handle = Handle();
+            FPatchServer->SetObserver([news, handle](ServerEvent event, const std::string& detail) {
+                if (news->Push({event, detail, Now()}))
+                    PostMessageW(handle, ServerNewsMessage, 0, 0);
+            });
+            FStatus.Started(channels);
             FPatchServer->Resume();
             FModel.StartSucceeded();
-        } catch (...) {
+        } catch (const std::exception& error) {
             FModel.StartFailed();
             SetControlsEnabled();
+            Failed(ErrorText(error, false));
             throw;
         }
     } else if (action == ServerAction::Stop && FPatchServer) {
         FPatchServer->Terminate();
     }
     SetControlsEnabled();
+    ShowStatus();
 }
 
 void TMainForm::ServerFinished()
 {
-    if (FPatchServer && !FPatchServer->FSucceeded)
-        MessageBoxW(FHandle, WideFromUtf8(FPatchServer->FErrorMessage).c_str(), ServerBoxCaption,
-                    MB_ICONERROR | MB_OK);
+    TakeServerNews();
+    if (FPatchServer && !FPatchServer->FSucceeded) {
+        const std::wstring text = WideFromUtf8(FPatchServer->FErrorMessage);
+        Failed(text);
+        MessageBoxW(Handle(), text.c_str(), ServerBoxCaption, MB_ICONERROR | MB_OK);
+    }
     FModel.Finished();
+    FStatus.Stopped();
     SetControlsEnabled();
+    ShowStatus();
 }
 
 void TMainForm::WaitForServer()
 {
-    bool quit = false;
-    WPARAM quitCode = 0;
+    std::optional<int> quit;
     while (!FPatchServer->Finished()) {
-        MsgWaitForMultipleObjectsEx(0, nullptr, 20, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) {
-                quit = true;
-                quitCode = msg.wParam;
-                continue;
-            }
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
+        if (const auto code = RunMessages([this] { return FPatchServer->Finished(); }, nullptr, 20))
+            quit = code;
     }
     FPatchServer->WaitFor();
     if (quit)
-        PostQuitMessage(static_cast<int>(quitCode));
+        PostQuitMessage(*quit);
+}
+
+// ---- the status line ----
+
+void TMainForm::TakeServerNews()
+{
+    for (const ServerNewsQueue::News& news : FNews->Take())
+        FStatus.Event(news.event, news.detail, news.at);
+    ShowStatus();
+}
+
+void TMainForm::Failed(const std::wstring& text)
+{
+    FStatus.Failed(Utf8FromWide(text), Now());
+    ShowStatus();
+}
+
+void TMainForm::ShowStatus()
+{
+    const std::string texts[] = {FStatus.StateText(), FStatus.ChannelText(), FStatus.UpstreamText(),
+                                 FStatus.FailureText()};
+    for (std::size_t i = 0; i < std::size(StatusPanes); ++i) {
+        const HWND pane = Control(StatusPanes[i]);
+        const std::wstring text = WideFromUtf8(texts[i]);
+        if (WindowTextOf(pane) == text)
+            continue;
+        SetWindowTextW(pane, text.c_str());
+        // The pane's tooltip shows what an ellipsis hides.
+        TTTOOLINFOW tool{};
+        tool.cbSize = sizeof tool;
+        tool.hwnd = Handle();
+        tool.uId = reinterpret_cast<UINT_PTR>(pane);
+        tool.lpszText = const_cast<wchar_t*>(text.c_str());
+        SendMessageW(FTooltip, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+    }
+    if (FTrayIconShown) {
+        const std::wstring tip = WideFromUtf8(FStatus.TrayTip(Utf8FromWide(Title())));
+        if (tip != FTrayIcon.szTip) {
+            lstrcpynW(FTrayIcon.szTip, tip.c_str(), static_cast<int>(std::size(FTrayIcon.szTip)));
+            FTrayIcon.uFlags = NIF_TIP;
+            Shell_NotifyIconW(NIM_MODIFY, &FTrayIcon);
+        }
+    }
 }
 
 // ---- start-up switches and the tray ----
 
 void TMainForm::StartupTimerTimer()
 {
-    KillTimer(FHandle, StartupTimer);
+    KillTimer(Handle(), StartupTimer);
     const StartupSwitches switches = ParseStartupSwitches(FArguments);
     if (switches.minimize) {
-        ShowWindow(FHandle, SW_MINIMIZE);
+        ShowWindow(Handle(), SW_MINIMIZE);
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             if (msg.message == WM_QUIT) {
@@ -327,46 +445,128 @@ void TMainForm::ApplicationEventsMinimize()
 {
     if (FInTray)
         return;
-    wchar_t exe[MAX_PATH * 4];
-    const DWORD n = GetModuleFileNameW(nullptr, exe, MAX_PATH * 4);
-    exe[n < MAX_PATH * 4 ? n : 0] = L'\0';
-    SHFILEINFOW info{};
-    SHGetFileInfoW(exe, 0, &info, sizeof info, SHGFI_ICON | SHGFI_SMALLICON | SHGFI_SYSICONINDEX);
-    if (!info.hIcon)
-        info.hIcon = static_cast<HICON>(LoadImageW(FInstance, MAKEINTRESOURCEW(1), IMAGE_ICON,
-                                                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
-    FTrayIcon = NOTIFYICONDATAW{};
+    FInTray = true;
+    FTrayRetry.Succeeded();
+    ShowWindow(Handle(), SW_HIDE);
+    FApplication.ShowTaskbarButton(false);
+    AddTrayIcon();
+}
+
+// Also after Explorer has restarted ("TaskbarCreated"), which forgets every
+// icon, and on the retry timer: a window hidden without its icon could only
+// be ended by force, losing its settings.
+void TMainForm::AddTrayIcon()
+{
+    KillTimer(Handle(), TrayRetryTimer);
+    if (!FInTray)
+        return;
+    if (!FTrayIcon.hIcon)
+        FTrayIcon.hIcon = LoadSmallIcon(FInstance, FDpi);
     FTrayIcon.cbSize = sizeof FTrayIcon;
-    FTrayIcon.hWnd = FHandle;
+    FTrayIcon.hWnd = Handle();
     FTrayIcon.uID = TrayIconId;
     FTrayIcon.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     FTrayIcon.uCallbackMessage = TrayIconCallbackMessage;
-    FTrayIcon.hIcon = info.hIcon;
-    GetWindowTextW(FHandle, FTrayIcon.szTip, 128);
-    Shell_NotifyIconW(NIM_ADD, &FTrayIcon);
-    FInTray = true;
-    ShowWindow(FHandle, SW_HIDE);
-    FApplication.ShowTaskbarButton(false);
+    const std::wstring tip = WideFromUtf8(FStatus.TrayTip(Utf8FromWide(Title())));
+    lstrcpynW(FTrayIcon.szTip, tip.c_str(), static_cast<int>(std::size(FTrayIcon.szTip)));
+    // An icon the taskbar still has is taken as it is.
+    FTrayIconShown = Shell_NotifyIconW(NIM_ADD, &FTrayIcon) || Shell_NotifyIconW(NIM_MODIFY, &FTrayIcon);
+    if (FTrayIconShown)
+        FTrayRetry.Succeeded();
+    else if (FTrayRetry.Failed())
+        SetTimer(Handle(), TrayRetryTimer, CTrayIconRetry::RetryMs, nullptr);
+    else
+        RestoreFromTray();
 }
 
 void TMainForm::TrayIconMessage(LPARAM mouseMessage)
 {
-    if (!FInTray || !RestoresFromTray(static_cast<unsigned>(LOWORD(mouseMessage))))
+    const auto mouse = static_cast<unsigned>(LOWORD(mouseMessage));
+    if (!FInTray)
+        return;
+    if (RestoresFromTray(mouse)) {
+        RestoreFromTray();
+    } else if (OpensTrayMenu(mouse)) {
+        ShowTrayMenu();
+    }
+}
+
+void TMainForm::ShowTrayMenu()
+{
+    const HMENU menu = CreatePopupMenu();
+    for (const TrayMenuItem& item : FModel.TrayMenu()) {
+        if (item.command == TrayCommand::Exit)
+            AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+        AppendMenuW(menu, MF_STRING | (item.enabled ? 0 : MF_GRAYED), static_cast<UINT_PTR>(item.command),
+                    item.caption);
+    }
+    SetMenuDefaultItem(menu, static_cast<UINT>(TrayCommand::Open), FALSE);
+    POINT at;
+    GetCursorPos(&at);
+    // The menu closes when the user clicks elsewhere only while its window
+    // is in the foreground.
+    SetForegroundWindow(Handle());
+    const auto chosen = static_cast<TrayCommand>(TrackPopupMenu(
+        menu, TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTBUTTON | TPM_BOTTOMALIGN, at.x, at.y, 0, Handle(), nullptr));
+    PostMessageW(Handle(), WM_NULL, 0, 0);
+    DestroyMenu(menu);
+    switch (chosen) {
+    case TrayCommand::Open:
+        RestoreFromTray();
+        break;
+    case TrayCommand::Server:
+        SendMessageW(Control(StartPatchServerSB), BM_CLICK, 0, 0);
+        break;
+    case TrayCommand::Exit:
+        PostMessageW(Handle(), WM_CLOSE, 0, 0);
+        break;
+    }
+}
+
+void TMainForm::RestoreFromTray()
+{
+    if (!FInTray)
         return;
     FApplication.ShowTaskbarButton(true);
     Sleep(500);
     RemoveTrayIcon();
-    ShowWindow(FHandle, SW_RESTORE);
-    SetForegroundWindow(FHandle);
+    ShowWindow(Handle(), SW_RESTORE);
+    SetForegroundWindow(Handle());
 }
 
 void TMainForm::RemoveTrayIcon()
 {
-    Shell_NotifyIconW(NIM_DELETE, &FTrayIcon);
+    KillTimer(Handle(), TrayRetryTimer);
+    if (FTrayIconShown)
+        Shell_NotifyIconW(NIM_DELETE, &FTrayIcon);
     if (FTrayIcon.hIcon)
         DestroyIcon(FTrayIcon.hIcon);
     FTrayIcon.hIcon = nullptr;
+    FTrayIconShown = false;
     FInTray = false;
+}
+
+// ---- the focus ----
+
+void TMainForm::RememberFocus()
+{
+    const HWND focus = GetFocus();
+    if (focus && IsChild(Handle(), focus))
+        FLastFocus = focus;
+}
+
+void TMainForm::RestoreFocus()
+{
+    if (!IsWindowVisible(Handle()))
+        return;
+    const auto takes = [this](HWND control) {
+        return control && IsChild(Handle(), control) && IsWindowEnabled(control) && IsWindowVisible(control);
+    };
+    HWND target = FLastFocus;
+    if (!takes(target))
+        target = GetNextDlgTabItem(Handle(), nullptr, FALSE);
+    // With every field locked the window itself takes the keys.
+    SetFocus(takes(target) ? target : Handle());
 }
 
 // ---- the end ----
@@ -387,7 +587,7 @@ void TMainForm::FormClose()
         FPatchServer->Terminate();
         WaitForServer();
     }
-    ShowWindow(FHandle, SW_HIDE);
+    ShowWindow(Handle(), SW_HIDE);
     PostQuitMessage(0);
 }
 
@@ -398,12 +598,28 @@ void TMainForm::QueryEndSession()
     try {
         SaveSettings();
     } catch (const std::exception& error) {
-        ShowErrorBox(FHandle, ErrorText(error));
+        ShowErrorBox(Handle(), ErrorText(error));
     }
     PostQuitMessage(0);
 }
 
 // ---- messages ----
+
+bool TMainForm::TakeKeys(MSG& msg)
+{
+    if (msg.message == WM_KEYDOWN && (msg.hwnd == Handle() || IsChild(Handle(), msg.hwnd))) {
+        // The flat buttons' keys: a press as a click would make it, which a
+        // disabled button ignores.
+        for (const auto& [key, id] : {std::pair{MakeChannelKey, MakeChannelBtn},
+                                      std::pair{StartPatchServerKey, StartPatchServerSB}}) {
+            if (msg.wParam == key) {
+                SendMessageW(Control(id), BM_CLICK, 0, 0);
+                return true;
+            }
+        }
+    }
+    return IsDialogMessageW(Handle(), &msg);
+}
 
 void TMainForm::Command(int id, int code)
 {
@@ -461,18 +677,36 @@ LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         SetBkColor(dc, GetSysColor(SystemColourIndex(colours.background)));
         return reinterpret_cast<LRESULT>(GetSysColorBrush(SystemColourIndex(colours.background)));
     }
-    case WM_TIMER:
-        if (wParam == StartupTimer) {
-            StartupTimerTimer();
-            return 0;
+    case WM_DRAWITEM:
+        if (wParam == Bevel1) {
+            DrawBevel(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+            return TRUE;
         }
         break;
+    case WM_TIMER:
+        if (wParam == StartupTimer)
+            StartupTimerTimer();
+        else if (wParam == TrayRetryTimer)
+            AddTrayIcon();
+        return 0;
     case WM_SIZE:
         if (wParam == SIZE_MINIMIZED)
             ApplicationEventsMinimize();
         break;
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) == WA_INACTIVE)
+            RememberFocus();
+        else if (!HIWORD(wParam))
+            RestoreFocus();
+        return 0;
+    case WM_SETFOCUS:
+        RestoreFocus();
+        return 0;
     case TrayIconCallbackMessage:
         TrayIconMessage(lParam);
+        return 0;
+    case ServerNewsMessage:
+        TakeServerNews();
         return 0;
     case MainThreadCallMessage:
         ++FRunningServerCalls;
@@ -480,12 +714,8 @@ LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         --FRunningServerCalls;
         if (FRunningServerCalls == 0 && FCloseDeferred) {
             FCloseDeferred = false;
-            PostMessageW(FHandle, WM_CLOSE, 0, 0);
+            PostMessageW(Handle(), WM_CLOSE, 0, 0);
         }
-        return 0;
-    case WM_DPICHANGED:
-        ApplyDpi(HIWORD(wParam));
-        MoveToSuggestedRect(FHandle, lParam);
         return 0;
     case WM_CLOSE:
         FormClose();
@@ -494,15 +724,13 @@ LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         QueryEndSession();
         return TRUE;
     default:
+        if (message == FTaskbarCreated && FTaskbarCreated != 0) {
+            FTrayIconShown = false;
+            FTrayRetry.Succeeded();
+            AddTrayIcon();
+            return 0;
+        }
         break;
     }
-    return DefWindowProcW(FHandle, message, wParam, lParam);
-}
-
-LRESULT CALLBACK TMainForm::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    auto* form = WindowObject<TMainForm, &TMainForm::FHandle>(window, message, lParam);
-    if (!form)
-        return DefWindowProcW(window, message, wParam, lParam);
-    return ShowingErrors(window, [&] { return form->HandleMessage(message, wParam, lParam); });
+    return Default(message, wParam, lParam);
 }

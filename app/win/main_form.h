@@ -1,23 +1,25 @@
 #pragma once
-// The main window: a view over CMainFormModel that turns window messages
-// into calls on it and its state into control states, and owns the patch
-// server of the last start.
+// The main window: a view over CMainFormModel and CServerStatusModel that
+// turns window messages into calls on them and their state into control
+// states, and owns the patch server of the last start and the tray icon.
 #include <windows.h>
 
 #include <shellapi.h>
 
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/gui/main_form_model.h"
+#include "app/gui/server_status_model.h"
+#include "app/win/window_base.h"
 #include "server/patcher.h"
 
 class TApplicationWindow;
 class TChannelSetupDlg;
+struct ServerNewsQueue;
 
-class TMainForm {
+class TMainForm : public TWindowBase {
 public:
     // Builds the window (hidden), starts the network layer and loads the
     // settings, owned by the application's window. arguments: the command
@@ -25,33 +27,26 @@ public:
     TMainForm(HINSTANCE instance, TApplicationWindow& application, std::vector<std::wstring> arguments);
     // Saves the settings, stops the server and waits for it, and reports a
     // settings file that could not be written once the window has gone.
-    ~TMainForm();
-    TMainForm(const TMainForm&) = delete;
-    TMainForm& operator=(const TMainForm&) = delete;
+    ~TMainForm() override;
 
-    HWND Handle() const { return FHandle; }
     // Centred and on screen; the start-up timer then applies the switches.
     void Show(int showCommand);
     void SetChannelSetupDlg(TChannelSetupDlg* dialog) { FChannelSetupDlg = dialog; }
+    // The live settings, which the channel setup dialog reads and writes.
+    Settings& LiveSettings() { return FModel.settings; }
 
-    // What the channel scan reads of the live settings.
-    std::string GetRemoconAddr() const { return FModel.settings.RemoconAddr; }
-    std::string RemoconPortText() const { return FModel.settings.RemoconPort; }
-    bool MultiTuner() const { return FModel.settings.MultiTuner; }
-    // The channel setup dialog's EpgTimerBon box, saved with the settings.
-    std::optional<bool> CopyChSetToEpgTimerBon() const { return FModel.settings.CopyChSetToEpgTimerBon; }
-    void SetCopyChSetToEpgTimerBon(bool copy) { FModel.settings.CopyChSetToEpgTimerBon = copy; }
+    // F2 and F5 for the two flat buttons, then the dialog keys.
+    bool TakeKeys(MSG& msg) override;
 
-    static void RegisterClass(HINSTANCE instance);
+protected:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void ApplyDpi(UINT dpi) override;
 
 private:
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void Command(int id, int code);
-
     void CreateControls();
-    void ApplyDpi(UINT dpi);
-    HWND Control(int id) const { return GetDlgItem(FHandle, id); }
+    void CreateTooltips();
+    HWND Control(int id) const { return GetDlgItem(Handle(), id); }
 
     void LoadSettings();
     void SaveSettings();
@@ -65,27 +60,48 @@ private:
     void EpgDataCapBonBtnClick();
     void MakeChannelBtnClick();
     void StartupTimerTimer();
-    void ApplicationEventsMinimize();
-    void TrayIconMessage(LPARAM mouseMessage);
-    void RemoveTrayIcon();
-    void FormClose();
-    void QueryEndSession();
     void StartPatchServerSBClick();
     void ServerFinished();
     // Waits for the server's thread while still running the calls it makes
     // on this thread, so that its failure box shows and nothing deadlocks.
     void WaitForServer();
 
+    // The status line: the server's news, taken on this thread.
+    void TakeServerNews();
+    void ShowStatus();
+    void Failed(const std::wstring& text);
+
+    // The tray.
+    void ApplicationEventsMinimize();
+    void AddTrayIcon();
+    void TrayIconMessage(LPARAM mouseMessage);
+    void ShowTrayMenu();
+    void RestoreFromTray();
+    void RemoveTrayIcon();
+
+    // The control that had the focus gets it back whenever the window does.
+    void RememberFocus();
+    void RestoreFocus();
+
+    void FormClose();
+    void QueryEndSession();
+
     HINSTANCE FInstance;
     TApplicationWindow& FApplication;
-    HWND FHandle = nullptr;
     std::vector<std::wstring> FArguments;
-    std::string FExePath;  // as the file functions take it
+    std::string FExePath;  // UTF-8, as the file functions take it
     std::string FIniPath;
     CMainFormModel FModel;
+    CServerStatusModel FStatus;
+    std::shared_ptr<ServerNewsQueue> FNews;
     std::unique_ptr<TPatchedRemoconMasterThread> FPatchServer;
     NOTIFYICONDATAW FTrayIcon{};
     bool FInTray = false;
+    bool FTrayIconShown = false;
+    CTrayIconRetry FTrayRetry;
+    UINT FTaskbarCreated = 0;
+    HWND FTooltip = nullptr;
+    HWND FLastFocus = nullptr;
     bool FClosing = false;
     bool FSettingText = false;  // the program itself is setting an edit's text
     int FRunningServerCalls = 0;  // calls of the server's threads under way here

@@ -6,11 +6,11 @@
 #include <string>
 #include <string_view>
 
+// The program's own fixed texts, which the sources hold as UTF-8, and paths,
+// which the file functions take as UTF-8: WideFromUtf8, Utf8FromWide.
+#include "common/win32/wide_text.h"
+
 std::wstring WideFromCp932(std::string_view bytes);
 // Nothing when a character has no code page 932 form: it must not turn into
 // another character on its way into the settings or onto the wire.
 std::optional<std::string> Cp932FromWide(std::wstring_view text);
-// The same through the system's ANSI code page, for the narrow file functions.
-std::optional<std::string> AnsiFromWide(std::wstring_view text);
-// The program's own fixed texts, which the sources hold as UTF-8.
-std::wstring WideFromUtf8(std::string_view text);

@@ -1,10 +1,11 @@
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
-#include <system_error>
 #include <unistd.h>
 
 #include "common/file_io.h"
@@ -12,10 +13,21 @@
 #include "common/platform_path.h"
 
 const char PathSeparators[] = "/";
+const char TextLineEnd[] = "\n";
 
 namespace {
 
-thread_local int g_lastFailure = 0;
+thread_local std::string g_lastFailure;
+
+// Keeps the system's reason for a failed file operation of this thread.
+template <class T>
+T Failed(T result)
+{
+    const int error = errno;
+    g_lastFailure = std::strerror(error);
+    errno = error;
+    return result;
+}
 
 bool WriteAll(int fd, std::string_view data)
 {
@@ -42,34 +54,30 @@ void SyncFolder(const std::string& dir)
 
 } // namespace
 
-void NoteFileFailure()
-{
-    g_lastFailure = errno;
-}
-
 std::string LastFileFailureText()
 {
-    return g_lastFailure == 0 ? std::string() : std::generic_category().message(g_lastFailure);
+    return g_lastFailure;
+}
+
+std::FILE* OpenForReading(const std::string& path)
+{
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    return file ? file : Failed<std::FILE*>(nullptr);
 }
 
 bool WriteTemporaryFileBeside(const std::string& path, std::string_view contents, std::string& temp)
 {
     temp = path + ".XXXXXX";
     const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0) {
-        NoteFileFailure();
-        return false;
-    }
+    if (fd < 0)
+        return Failed(false);
     // Keep the mode of the file being replaced; a new file gets the usual 0644.
     struct stat old {};
     ::fchmod(fd, ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644);
     bool ok = WriteAll(fd, contents) && ::fsync(fd) == 0;
     if (!ok)
-        NoteFileFailure();
-    if (::close(fd) != 0 && ok) {
-        NoteFileFailure();
-        ok = false;
-    }
+        Failed(false);
+    ok = (::close(fd) == 0 || Failed(false)) && ok;
     if (!ok)
         ::unlink(temp.c_str());
     return ok;
@@ -77,10 +85,8 @@ bool WriteTemporaryFileBeside(const std::string& path, std::string_view contents
 
 bool MoveFileReplacing(const std::string& from, const std::string& to)
 {
-    if (::rename(from.c_str(), to.c_str()) != 0) {
-        NoteFileFailure();
-        return false;
-    }
+    if (::rename(from.c_str(), to.c_str()) != 0)
+        return Failed(false);
     SyncFolder(ExtractFileDir(to));
     return true;
 }
@@ -104,10 +110,7 @@ bool FolderExists(const std::string& path)
 
 bool CreateFolder(const std::string& dir)
 {
-    if (::mkdir(dir.c_str(), 0777) == 0)
-        return true;
-    NoteFileFailure();
-    return false;
+    return ::mkdir(dir.c_str(), 0777) == 0 || Failed(false);
 }
 
 bool RemoveEmptyFolder(const std::string& dir)

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "process/child_process.h"
+#include "common/win32/wide_text.h"
 #include "process/command_line.h"
 
 struct ChildProcess::Impl {
@@ -55,9 +56,11 @@ bool ChildProcess::Start(const std::string& exe, const std::vector<std::string>&
         line += " " + QuoteArgument(arg);
 #pragma GCC diagnostic pop
     }
-    std::vector<char> buffer(line.begin(), line.end());
-    buffer.push_back('\0');
-    STARTUPINFOA startup{};
+    // Paths and arguments are UTF-8 here, as every path of the program is.
+    const std::wstring wideLine = WideFromUtf8(line);
+    std::vector<wchar_t> buffer(wideLine.begin(), wideLine.end());
+    buffer.push_back(L'\0');
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     HANDLE out = INVALID_HANDLE_VALUE, err = INVALID_HANDLE_VALUE;
     const bool redirect = !FImpl->stdoutPath.empty() || !FImpl->stderrPath.empty();
@@ -70,7 +73,7 @@ bool ChildProcess::Start(const std::string& exe, const std::vector<std::string>&
                 DuplicateHandle(GetCurrentProcess(), own, GetCurrentProcess(), &copy, 0, TRUE, DUPLICATE_SAME_ACCESS);
                 return copy;
             }
-            return CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, CREATE_ALWAYS,
+            return CreateFileW(WideFromUtf8(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, CREATE_ALWAYS,
                                FILE_ATTRIBUTE_NORMAL, nullptr);
         };
         out = open(FImpl->stdoutPath, STD_OUTPUT_HANDLE);
@@ -82,7 +85,7 @@ bool ChildProcess::Start(const std::string& exe, const std::vector<std::string>&
     }
     PROCESS_INFORMATION info{};
     // A process group of its own, so that a Ctrl+Break can be aimed at it.
-    const BOOL started = CreateProcessA(exe.c_str(), buffer.data(), nullptr, nullptr, redirect ? TRUE : FALSE,
+    const BOOL started = CreateProcessW(WideFromUtf8(exe).c_str(), buffer.data(), nullptr, nullptr, redirect ? TRUE : FALSE,
                                         CREATE_NEW_PROCESS_GROUP, nullptr, nullptr, &startup, &info);
     if (out != INVALID_HANDLE_VALUE)
         CloseHandle(out);

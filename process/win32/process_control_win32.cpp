@@ -12,6 +12,7 @@
 #include <tuple>
 #include <vector>
 
+#include "common/win32/wide_text.h"
 #include "process/command_line.h"
 #include "process/process_control.h"
 
@@ -98,11 +99,18 @@ ProcessWait WaitUntilNoneRuns(const StartedProcess& process, DWORD ms)
 
 BOOL CALLBACK CollectWindow(HWND window, LPARAM param)
 {
-    auto& windows = *reinterpret_cast<std::multimap<std::string, HWND>*>(param);
-    char text[256];
-    const int n = GetWindowTextA(window, text, sizeof text);
-    windows.emplace(std::string(text, n > 0 ? static_cast<std::size_t>(n) : 0), window);
+    auto& windows = *reinterpret_cast<std::multimap<std::wstring, HWND>*>(param);
+    wchar_t text[256];
+    const int n = GetWindowTextW(window, text, 256);
+    windows.emplace(std::wstring(text, n > 0 ? static_cast<std::size_t>(n) : 0), window);
     return TRUE;
+}
+
+// The settings hold the path, the parameters and the window text as code
+// page 932 bytes, whatever code page this system runs in.
+std::wstring FromSettings(const std::string& text)
+{
+    return WideFromCodePage(932, text);
 }
 
 ProcessWait FromWaitResult(DWORD result)
@@ -133,11 +141,12 @@ bool AnyProcessNamed(const std::string& fileName)
     // Another user's copy (a service's, another session's) is not ours to
     // use or wait for; when our own user cannot be told, every copy counts.
     const std::vector<BYTE> user = UserOf(GetCurrentProcess());
-    PROCESSENTRY32 entry{};
+    const std::wstring wanted = FromSettings(fileName);
+    PROCESSENTRY32W entry{};
     entry.dwSize = sizeof entry;
     bool found = false;
-    for (BOOL more = Process32First(snapshot, &entry); more && !found; more = Process32Next(snapshot, &entry)) {
-        found = lstrcmpiA(fileName.c_str(), entry.szExeFile) == 0 &&
+    for (BOOL more = Process32FirstW(snapshot, &entry); more && !found; more = Process32NextW(snapshot, &entry)) {
+        found = lstrcmpiW(wanted.c_str(), entry.szExeFile) == 0 &&
                 (user.empty() || RunsAs(entry.th32ProcessID, user));
     }
     CloseHandle(snapshot);
@@ -146,14 +155,14 @@ bool AnyProcessNamed(const std::string& fileName)
 
 StartedProcessPtr Start(const std::string& exePath, const std::string& exeParam)
 {
-    const std::string line = LaunchCommandLine(exePath, exeParam);
-    std::vector<char> buffer(line.begin(), line.end());
-    buffer.push_back('\0');
-    STARTUPINFOA startup{};
+    const std::wstring line = FromSettings(LaunchCommandLine(exePath, exeParam));
+    std::vector<wchar_t> buffer(line.begin(), line.end());
+    buffer.push_back(L'\0');
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
     // Suspended until it is in the job, so that nothing it starts escapes.
-    if (!CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, FALSE,
+    if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE,
                         GetPriorityClass(GetCurrentProcess()) | CREATE_SUSPENDED, nullptr, nullptr, &startup, &info))
         return nullptr;
     StartedProcessPtr process(new StartedProcess);
@@ -174,12 +183,12 @@ ProcessWait WaitForInputIdle(StartedProcess& process, int ms)
 
 bool AskToQuit(StartedProcess& process, const std::string& windowText)
 {
-    std::multimap<std::string, HWND> windows;
+    std::multimap<std::wstring, HWND> windows;
     EnumWindows(&CollectWindow, reinterpret_cast<LPARAM>(&windows));
     auto first = windows.begin();
     auto last = windows.end();
     if (!windowText.empty())
-        std::tie(first, last) = windows.equal_range(windowText);
+        std::tie(first, last) = windows.equal_range(FromSettings(windowText));
     // The process itself always counts: its id stays its own while the
     // handle is held, even after it has ended.
     std::set<DWORD> owners{process.info.dwProcessId};

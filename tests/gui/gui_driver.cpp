@@ -261,8 +261,11 @@ std::wstring ArtifactPath(const std::wstring& fileName)
 bool SaveScreenshot(HWND window, const std::wstring& path)
 {
     RECT r{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-    if (window)
+    if (window) {
+        // Painted as it now is, moves and resizes included.
+        RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
         GetWindowRect(window, &r);
+    }
     const int width = r.right - r.left;
     const int height = r.bottom - r.top;
     if (width <= 0 || height <= 0)

@@ -1,18 +1,62 @@
 #include "gui/vernwick_app.h"
 
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "app/gui/main_form_layout.h"
 #include "channel/channel_files.h"
-#include "common/file_io.h"
 #include "gui/gui_driver.h"
 #include "support/tool_path.h"
 
-VernwickApp::VernwickApp()
+namespace {
+
+// A long path reaches the system whole in the "\\?\" form.
+std::wstring SystemPath(const std::filesystem::path& path)
 {
-    std::filesystem::copy_file(SourceExe(), File("Vernwick.exe"));
+    const std::wstring full = std::filesystem::absolute(path).wstring();
+    return full.size() < MAX_PATH - 14 ? full : L"\\\\?\\" + full;
+}
+
+std::filesystem::path Reachable(const std::filesystem::path& path)
+{
+    return std::filesystem::path(SystemPath(path));
+}
+
+} // namespace
+
+std::string Utf8Path(const std::filesystem::path& path)
+{
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+VernwickApp::VernwickApp(const std::filesystem::path& subfolder) : FFolder(FDir.Path())
+{
+    Place(subfolder);
+}
+
+VernwickApp::VernwickApp(std::size_t exePathLength) : FFolder(FDir.Path())
+{
+    // Folders of at most 100 characters, as deep as it takes.
+    std::size_t left = exePathLength - FDir.Path().wstring().size() - std::wstring(L"\\Vernwick.exe").size();
+    std::filesystem::path deep;
+    for (wchar_t name = L'd'; left > 1; ++name) {
+        const std::size_t length = std::min<std::size_t>(left - 1, 100);
+        deep /= std::wstring(length, name);
+        left -= length + 1;
+    }
+    Place(deep);
+}
+
+void VernwickApp::Place(const std::filesystem::path& subfolder)
+{
+    for (const auto& name : subfolder) {
+        FFolder /= name;
+        CreateDirectoryW(SystemPath(FFolder).c_str(), nullptr);
+    }
+    const std::wstring source = std::filesystem::path(SourceExe()).wstring();
+    CopyFileW(source.c_str(), SystemPath(FFolder / "Vernwick.exe").c_str(), FALSE);
 }
 
 std::string VernwickApp::SourceExe()
@@ -23,42 +67,90 @@ std::string VernwickApp::SourceExe()
 
 VernwickApp::~VernwickApp()
 {
-    FChild.Terminate();
+    Kill();
+    if (FProcess.hProcess)
+        CloseHandle(FProcess.hProcess);
+    // A deep folder goes before TempDir, which cannot reach into it.
+    if (FFolder != FDir.Path()) {
+        WIN32_FIND_DATAW found;
+        const HANDLE search = FindFirstFileW((SystemPath(FFolder) + L"\\*").c_str(), &found);
+        for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found))
+            DeleteFileW(SystemPath(FFolder / found.cFileName).c_str());
+        if (search != INVALID_HANDLE_VALUE)
+            FindClose(search);
+        for (std::filesystem::path folder = FFolder; folder != FDir.Path(); folder = folder.parent_path())
+            RemoveDirectoryW(SystemPath(folder).c_str());
+    }
+}
+
+std::string VernwickApp::File(const std::string& name) const
+{
+    return Utf8Path(FFolder / std::filesystem::u8path(name));
 }
 
 std::string VernwickApp::Ini() const
 {
-    return ReadWholeFile(IniPath()).value_or("<missing>");
+    return ReadFile("Vernwick.ini");
 }
 
 std::string VernwickApp::ReadFile(const std::string& name) const
 {
-    return ReadWholeFile(File(name)).value_or("<missing>");
+    std::ifstream in(Reachable(FFolder / std::filesystem::u8path(name)), std::ios::binary);
+    if (!in)
+        return "<missing>";
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 void VernwickApp::WriteIni(const std::string& bytes) const
 {
-    std::ofstream(IniPath(), std::ios::binary) << bytes;
+    std::ofstream(Reachable(FFolder / "Vernwick.ini"), std::ios::binary) << bytes;
 }
 
 void VernwickApp::WriteChannelFiles(const NamedNumberList& channels, const BonAliasList& aliases) const
 {
-    SaveChSetFile(ChSetFilePath(FDir.Folder()), channels);
-    SaveChAliasFile(ChAliasFilePath(FDir.Folder()), aliases);
+    std::ofstream(Reachable(FFolder / ChSetFilePath("")), std::ios::binary) << FormatChSetText(channels);
+    std::ofstream(Reachable(FFolder / ChAliasFilePath("")), std::ios::binary) << FormatChAliasText(aliases);
 }
 
 bool VernwickApp::Start(const std::vector<std::string>& args)
 {
-    if (!FChild.Start(File("Vernwick.exe"), args))
+    // No system starts a program from a path longer than MAX_PATH.
+    const std::wstring exe = std::filesystem::absolute(FFolder / "Vernwick.exe").wstring();
+    std::wstring commandLine = L"\"" + (FFolder / "Vernwick.exe").wstring() + L"\"";
+    for (const std::string& arg : args)
+        commandLine += L" " + std::filesystem::u8path(arg).wstring();
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &FProcess))
         return false;
+    CloseHandle(FProcess.hThread);
     // Once the message loop waits for input, the window has its settings.
-    HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, Pid());
-    if (process) {
-        WaitForInputIdle(process, 10000);
-        CloseHandle(process);
-    }
+    WaitForInputIdle(FProcess.hProcess, 10000);
     FWindow = gui::WaitForProcessWindow(Pid(), MainFormLayout::WindowClass, nullptr, false, 10000);
     return FWindow != nullptr;
+}
+
+bool VernwickApp::Running() const
+{
+    return FProcess.hProcess && WaitForSingleObject(FProcess.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+std::optional<int> VernwickApp::WaitForExit(int ms)
+{
+    if (!FProcess.hProcess || WaitForSingleObject(FProcess.hProcess, static_cast<DWORD>(ms)) != WAIT_OBJECT_0)
+        return std::nullopt;
+    DWORD code = 0;
+    GetExitCodeProcess(FProcess.hProcess, &code);
+    return static_cast<int>(code);
+}
+
+void VernwickApp::Kill()
+{
+    if (Running()) {
+        TerminateProcess(FProcess.hProcess, 1);
+        WaitForSingleObject(FProcess.hProcess, 10000);
+    }
 }
 
 void VernwickApp::EndPolitely(int stopWaitMs)
@@ -66,7 +158,8 @@ void VernwickApp::EndPolitely(int stopWaitMs)
     if (!Running())
         return;
     while (auto box = gui::WaitForMessageBox(Pid(), 0))
-        if (!gui::CloseMessageBox(box->window) && !gui::CloseMessageBox(box->window, IDCANCEL))
+        if (!gui::CloseMessageBox(box->window) && !gui::CloseMessageBox(box->window, IDCANCEL) &&
+            !gui::CloseMessageBox(box->window, IDNO))
             break;
     PostMessageW(FWindow, WM_CLOSE, 0, 0);
     if (!WaitForExit(stopWaitMs + 5000)) {

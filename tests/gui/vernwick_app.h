@@ -3,25 +3,34 @@
 // and channel files beside it are the test's, started and watched there.
 #include <windows.h>
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "common/bon_alias.h"
 #include "common/named_number.h"
-#include "process/child_process.h"
 #include "support/temp_dir.h"
 
 class VernwickApp {
 public:
-    VernwickApp();
+    // In a folder of the test's own, or in a folder of any name and depth
+    // made inside it.
+    explicit VernwickApp(const std::filesystem::path& subfolder = {});
+    // In folders deep enough to make its own path this long, with the
+    // files beside it longer.
+    explicit VernwickApp(std::size_t exePathLength);
     // The program copied: the build's own, or the one VERNWICK_GUI_EXE names
     // (the Vernwick.exe of an unpacked zip, for one).
     static std::string SourceExe();
     // A program still running is ended by force.
     ~VernwickApp();
+    VernwickApp(const VernwickApp&) = delete;
+    VernwickApp& operator=(const VernwickApp&) = delete;
 
-    std::string File(const std::string& name) const { return FDir.File(name); }
+    const std::filesystem::path& Folder() const { return FFolder; }
+    // A file beside it, as the program's file functions take it (UTF-8).
+    std::string File(const std::string& name) const;
     std::string IniPath() const { return File("Vernwick.ini"); }
     std::string Ini() const;  // its bytes, or "<missing>"
     // A file beside it: its bytes, or "<missing>".
@@ -32,19 +41,25 @@ public:
     // Starts it and waits (10 s at most) for its main window, with the
     // settings loaded and the message loop running.
     bool Start(const std::vector<std::string>& args = {});
-    DWORD Pid() const { return static_cast<DWORD>(FChild.Id()); }
+    DWORD Pid() const { return FProcess.dwProcessId; }
     HWND Window() const { return FWindow; }
     HWND Control(int id) const { return GetDlgItem(FWindow, id); }
-    bool Running() { return FChild.Running(); }
-    std::optional<int> WaitForExit(int ms) { return FChild.Wait(ms); }
-    void Kill() { FChild.Terminate(); }
+    bool Running() const;
+    std::optional<int> WaitForExit(int ms);
+    void Kill();
     // Closes it as a user would, message boxes first, and kills it only when
     // that fails: a program ended by force while it holds one of the named
     // locks that every copy shares would leave it taken for all the others.
     void EndPolitely(int stopWaitMs);
 
 private:
+    void Place(const std::filesystem::path& subfolder);
+
     TempDir FDir;
-    ChildProcess FChild;
+    std::filesystem::path FFolder;
+    PROCESS_INFORMATION FProcess{};
     HWND FWindow = nullptr;
 };
+
+// A path as the program's file functions take it.
+std::string Utf8Path(const std::filesystem::path& path);

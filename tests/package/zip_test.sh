@@ -65,7 +65,7 @@ expect_eq "$("$source/cmake/wine-run.sh" ./vernwick-cli.exe --version | tr -d '\
 # A few window tests against the unpacked program: its shipped settings, the
 # server for a viewer with its close, and the two switches.
 VERNWICK_GUI_EXE="Z:$(pwd | tr / '\\')\\Vernwick.exe" \
-GTEST_FILTER='UnpackedZip.*:MainWindow.ServerStartedByStartAndTheButtonServesAViewerStopsAndSavesEveryKeyOnClose:MainWindow.MinAndStartSwitchesGoToTheTrayAndALeftPressRestores' \
+GTEST_FILTER='UnpackedZip.*:MainWindow.ServerStartedByStartAndTheButtonServesAViewerStopsAndSavesEveryKeyOnClose:MainWindow.MinAndStartGoToATrayIconThatSurvivesTheTaskbarWithAMenuAndALeftPressRestores' \
   "$source/tests/gui/run-gui-tests.sh" "$build/bin/main_window_gui_test.exe" "$build/zip-gui-artifacts" --once \
   | tee "$work/gui.log"
 grep -q '^\[  PASSED  \] 3 tests' "$work/gui.log" || fail "not all three window tests ran and passed"

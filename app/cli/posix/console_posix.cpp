@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <thread>
+#include <vector>
 
 #include "app/cli/console.h"
 #include "common/thread_base.h"
@@ -69,6 +70,11 @@ void AcknowledgeStopped()
 bool ErrorsGoToTerminal()
 {
     return ::isatty(STDERR_FILENO) == 1;
+}
+
+std::vector<std::string> Arguments(int argc, char** argv)
+{
+    return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
 }
 
 std::string PathForDisplay(const std::string& path)

@@ -1,7 +1,10 @@
 #include <windows.h>
 
 #include <atomic>
+#include <shellapi.h>
+
 #include <string>
+#include <vector>
 
 #include "app/cli/console.h"
 #include "common/thread_base.h"
@@ -29,20 +32,14 @@ BOOL WINAPI OnConsoleEvent(DWORD event)
     return TRUE;
 }
 
-std::wstring Widen(const std::string& text, UINT codePage)
+std::string Utf8(const wchar_t* wide)
 {
-    const int n = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
-    return wide;
-}
-
-std::string Narrow(const std::wstring& wide, UINT codePage)
-{
-    const int n = WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
-                                      nullptr);
+    const int n = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+    if (n <= 1)
+        return std::string();
     std::string text(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), text.data(), n, nullptr, nullptr);
+    WideCharToMultiByte(CP_UTF8, 0, wide, -1, text.data(), n, nullptr, nullptr);
+    text.pop_back(); // the terminating NUL
     return text;
 }
 
@@ -51,6 +48,21 @@ std::string Narrow(const std::wstring& wide, UINT codePage)
 void Setup()
 {
     SetConsoleOutputCP(CP_UTF8);
+}
+
+std::vector<std::string> Arguments(int argc, char** argv)
+{
+    // argv holds the arguments in the ANSI code page, where a folder of
+    // another script is lost; the wide command line holds them whole.
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (!wide)
+        return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
+    std::vector<std::string> args;
+    for (int i = 1; i < count; ++i)
+        args.push_back(Utf8(wide[i]));
+    LocalFree(wide);
+    return args;
 }
 
 void InstallStopHandler()
@@ -78,7 +90,7 @@ bool ErrorsGoToTerminal()
 
 std::string PathForDisplay(const std::string& path)
 {
-    return Narrow(Widen(path, CP_ACP), CP_UTF8);
+    return path;
 }
 
 } // namespace console

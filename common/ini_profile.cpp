@@ -4,6 +4,7 @@
 
 #include "common/file_io.h"
 #include "common/ini_text.h"
+#include "common/platform_path.h"
 
 std::string ReadProfileString(const std::string& path, std::string_view section, std::string_view key,
                               std::string_view defaultValue)
@@ -13,5 +14,6 @@ std::string ReadProfileString(const std::string& path, std::string_view section,
 
 bool WriteProfileStrings(const std::string& path, std::string_view section, const ProfileEntries& entries)
 {
-    return ReplaceFileAtomically(path, WriteProfileText(ReadWholeFile(path).value_or(std::string()), section, entries));
+    return ReplaceFileAtomically(
+        path, WriteProfileText(ReadWholeFile(path).value_or(std::string()), section, entries, TextLineEnd));
 }
