@@ -1,6 +1,8 @@
 #include "net/event.h"
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 
 #include "net/event_platform.h"
 
@@ -50,12 +52,30 @@ bool event_object::Signal()
     return event_platform::Signal(FHandle);
 }
 
-// A failed wait counts as held too: the block then runs without exclusion,
-// and the signal on the way out is harmless.
-auto_lock_object::auto_lock_object(const event_object& event)
+bool TakeLock(event_object& event, std::uint32_t timeoutMs, const LockStop& stop)
+{
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        if (stop && stop())
+            return false;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        auto slice = static_cast<std::uint32_t>(left > 0 ? left : 0);
+        if (stop)
+            slice = std::min(slice, LockStopCheckMs);
+        // A failed wait counts as taken: the block then runs without
+        // exclusion, and the signal on the way out is harmless.
+        if (event.Wait(slice) != WaitTimeout)
+            return true;
+        if (Clock::now() >= deadline)
+            return false;
+    }
+}
+
+auto_lock_object::auto_lock_object(const event_object& event, std::uint32_t timeoutMs, const LockStop& stop)
     : FEvent(event)
 {
-    FReleased = FEvent.Wait(WaitInfinite) == WaitTimeout;
+    FReleased = !TakeLock(FEvent, timeoutMs, stop);
 }
 
 auto_lock_object::~auto_lock_object()
@@ -65,10 +85,10 @@ auto_lock_object::~auto_lock_object()
     FReleased = true;
 }
 
-auto_lock::auto_lock(event_object* event)
+auto_lock::auto_lock(event_object* event, std::uint32_t timeoutMs, const LockStop& stop)
     : FEvent(event)
 {
-    FReleased = FEvent->Wait(WaitInfinite) == WaitTimeout;
+    FReleased = !TakeLock(*FEvent, timeoutMs, stop);
 }
 
 auto_lock::~auto_lock()

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 
 // Results of event_object::Wait, as the kernel wait reports them.
@@ -36,14 +37,30 @@ private:
     std::string FName;
 };
 
+// What ends a lock wait early: true once the program is stopping. Empty:
+// nothing but the time-out does.
+using LockStop = std::function<bool()>;
+
+// How often a lock wait looks at its stop condition.
+inline constexpr std::uint32_t LockStopCheckMs = 20;
+
+// Takes the lock within timeoutMs, giving up early once stop says so. Another
+// copy of the program, or one that hangs inside a lock, must never hold up
+// this one for longer than its caller can wait. True when the lock was taken
+// (or, without a handle, when there is nothing to wait for: the block then
+// runs without exclusion).
+bool TakeLock(event_object& event, std::uint32_t timeoutMs, const LockStop& stop = LockStop());
+
 // Takes the lock through a handle of its own for the life of the holder and
-// gives it back on every way out of the block.
+// gives it back on every way out of the block. Held tells whether the wait
+// succeeded; a block must not run when it did not.
 class auto_lock_object {
 public:
-    explicit auto_lock_object(const event_object& event);
+    auto_lock_object(const event_object& event, std::uint32_t timeoutMs, const LockStop& stop = LockStop());
     auto_lock_object(const auto_lock_object&) = delete;
     auto_lock_object& operator=(const auto_lock_object&) = delete;
     ~auto_lock_object();
+    bool Held() const { return !FReleased; }
 
 private:
     event_object FEvent;
@@ -53,10 +70,11 @@ private:
 // Takes the lock through an existing handle; opens and closes nothing.
 class auto_lock {
 public:
-    explicit auto_lock(event_object* event);
+    auto_lock(event_object* event, std::uint32_t timeoutMs, const LockStop& stop = LockStop());
     auto_lock(const auto_lock&) = delete;
     auto_lock& operator=(const auto_lock&) = delete;
     ~auto_lock();
+    bool Held() const { return !FReleased; }
 
 private:
     bool FReleased;

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <memory>
+#include <string>
 #include <thread>
 
 #include "net/event.h"
@@ -93,11 +94,17 @@ std::string LastSocketFailureText()
     return t_lastFailure;
 }
 
-socket_t ConnectSocket(const std::string& host, std::uint16_t port, const CWakeUp* wake)
+socket_t ConnectSocket(const std::string& host, std::uint16_t port, const CWakeUp* wake, int timeoutMs)
 {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs > 0 ? timeoutMs : 0);
     std::unique_ptr<auto_lock_object> lock;
-    if (g_hostent)
-        lock = std::make_unique<auto_lock_object>(*g_hostent);
+    if (g_hostent) {
+        lock = std::make_unique<auto_lock_object>(*g_hostent, static_cast<std::uint32_t>(timeoutMs > 0 ? timeoutMs : 0),
+                                                  [wake] { return wake && wake->Signalled(); });
+        if (!lock->Held())
+            return Failed("another connection attempt did not end in time");
+    }
 
     std::string failure;
     const auto addresses = socket_platform::ResolveIPv4(host, &failure);
@@ -109,7 +116,8 @@ socket_t ConnectSocket(const std::string& host, std::uint16_t port, const CWakeU
         const socket_t s = socket_platform::CreateStreamSocket();
         if (s == InvalidSocket)
             return Failed(socket_platform::LastErrorText());
-        if (socket_platform::Connect(s, address, port, ConnectTimeoutMs, HandleOf(wake)) == 0) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left > 0 && socket_platform::Connect(s, address, port, static_cast<int>(left), HandleOf(wake)) == 0) {
             t_lastFailure.clear();
             return s;
         }
@@ -135,9 +143,27 @@ socket_t CreateListenSocket(std::uint16_t port, int backlog)
     return s;
 }
 
-socket_t AcceptSocket(socket_t listener)
+socket_t AcceptSocket(socket_t listener, std::uint32_t* peerAddress)
 {
-    return socket_platform::Accept(listener);
+    std::uint32_t peer = 0;
+    const socket_t s = socket_platform::Accept(listener, peer);
+    if (s != InvalidSocket)
+        socket_platform::SetKeepAlive(s, KeepAliveIdleSeconds, KeepAliveIntervalSeconds, KeepAliveProbes);
+    if (peerAddress)
+        *peerAddress = peer;
+    return s;
+}
+
+void ShutdownSocket(socket_t s)
+{
+    if (s != InvalidSocket)
+        socket_platform::Shutdown(s);
+}
+
+std::string IPv4Text(std::uint32_t address)
+{
+    const auto* b = reinterpret_cast<const unsigned char*>(&address);
+    return std::to_string(b[0]) + "." + std::to_string(b[1]) + "." + std::to_string(b[2]) + "." + std::to_string(b[3]);
 }
 
 void CloseSocket(socket_t s)

@@ -55,9 +55,11 @@ void SocketCleanup();
 
 // A connected stream socket to host:port (IPv4, addresses tried in the order
 // the lookup gives them), or InvalidSocket. Holds the "hostent" lock from the
-// lookup to the end of the connect attempts, each bounded by ConnectTimeoutMs
-// and ended early by wake. An empty host is this machine.
-socket_t ConnectSocket(const std::string& host, std::uint16_t port, const CWakeUp* wake = nullptr);
+// lookup to the end of the connect attempts; the wait for that lock and the
+// attempts together are bounded by timeoutMs and ended early by wake. An
+// empty host is this machine.
+socket_t ConnectSocket(const std::string& host, std::uint16_t port, const CWakeUp* wake = nullptr,
+                       int timeoutMs = ConnectTimeoutMs);
 
 // A stream socket listening on all local addresses, or InvalidSocket.
 socket_t CreateListenSocket(std::uint16_t port, int backlog);
@@ -67,8 +69,25 @@ socket_t CreateListenSocket(std::uint16_t port, int backlog);
 // refused"), in UTF-8; empty after one that succeeded.
 std::string LastSocketFailureText();
 
-// accept() on a listening socket without asking for the peer's address.
-socket_t AcceptSocket(socket_t listener);
+// How soon TCP keepalive looks at a silent viewer connection, and then how
+// often and how many times, so that a peer that vanished (a PC gone to sleep,
+// a cable pulled) frees its place within a few minutes.
+inline constexpr int KeepAliveIdleSeconds = 60;
+inline constexpr int KeepAliveIntervalSeconds = 10;
+inline constexpr int KeepAliveProbes = 6;
+
+// accept() on a listening socket, with TCP keepalive on for the new
+// connection. peerAddress, when given, receives the peer's IPv4 address in
+// network byte order (0 when it is not an IPv4 peer).
+socket_t AcceptSocket(socket_t listener, std::uint32_t* peerAddress = nullptr);
+
+// Ends both directions of a connection that another thread may be waiting
+// on, without closing it: that thread's wait returns and its next receive
+// reads the end.
+void ShutdownSocket(socket_t s);
+
+// "a.b.c.d" of an IPv4 address in network byte order.
+std::string IPv4Text(std::uint32_t address);
 
 // Closes a socket that no CSocketBase owns.
 void CloseSocket(socket_t s);

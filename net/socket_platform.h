@@ -34,7 +34,14 @@ int Connect(socket_t s, std::uint32_t address, std::uint16_t port, int timeoutMs
 // is already listening on, then listens. 0 or -1.
 int BindAndListen(socket_t s, std::uint16_t port, int backlog);
 
-socket_t Accept(socket_t listener);
+// peer receives the peer's IPv4 address (network order), 0 when unknown.
+socket_t Accept(socket_t listener, std::uint32_t& peer);
+// TCP keepalive on, first probe after idleSeconds of silence, then every
+// intervalSeconds, the connection failing after probes unanswered ones
+// (where the platform lets the count be set).
+void SetKeepAlive(socket_t s, int idleSeconds, int intervalSeconds, int probes);
+// shutdown() both ways.
+void Shutdown(socket_t s);
 void Close(socket_t s);
 int Recv(socket_t s, char* buffer, int length);
 int Send(socket_t s, const char* buffer, int length);

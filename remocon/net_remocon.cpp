@@ -1,5 +1,6 @@
 #include "remocon/net_remocon.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "common/parse_int.h"
@@ -20,6 +21,11 @@ long MicrosecondsUntil(Clock::time_point deadline)
 }
 
 } // namespace
+
+Clock::time_point CNetRemocon::ExchangeDeadline() const
+{
+    return std::min(Clock::now() + std::chrono::milliseconds(FReplyTimeoutMs), FDeadline);
+}
 
 bool CNetRemocon::DiscardWaiting()
 {
@@ -72,7 +78,7 @@ CNetRemocon::Collected CNetRemocon::CollectReply(std::string& reply)
     // to the same reply only while they follow within the quiet period. A
     // reply that never goes quiet, or grows without end, fails once it
     // outlasts the reply bound or MaxReplyBytes.
-    const auto deadline = Clock::now() + std::chrono::milliseconds(FReplyTimeoutMs);
+    const auto deadline = ExchangeDeadline();
     if (!AwaitReply(deadline))
         return Collected::Failed;
     int received = 0;
@@ -116,7 +122,7 @@ int CNetRemocon::SendSetCommand(const std::string& name, std::int32_t number)
 {
     if (!SendRequest(FormatSetRequest(name, number)))
         return StatusFailed;
-    if (!AwaitReply(Clock::now() + std::chrono::milliseconds(FReplyTimeoutMs)))
+    if (!AwaitReply(ExchangeDeadline()))
         return StatusFailed;
     char buffer[RequestBufferSize];
     const int n = Recv(buffer, ReceiveLength);

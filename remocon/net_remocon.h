@@ -32,6 +32,9 @@ public:
 
     // How long an exchange waits for its whole reply.
     void SetReplyTimeout(int milliseconds) { FReplyTimeoutMs = milliseconds; }
+    // A time beyond which no exchange waits, whatever its own bound: work
+    // that has a budget in all (a stop's re-selection) sets one.
+    void SetDeadline(std::chrono::steady_clock::time_point deadline) { FDeadline = deadline; }
 
     // True once a reply did not come whole in time, was too long, was cut
     // short by the wake-up, or left bytes behind that arrived before the next
@@ -41,6 +44,10 @@ public:
     bool OutOfStep() const { return FOutOfStep; }
     // Bytes found waiting before a request and thrown away.
     long long DiscardedBytes() const { return FDiscardedBytes; }
+
+protected:
+    // When the exchange starting now must have its whole reply.
+    std::chrono::steady_clock::time_point ExchangeDeadline() const;
 
 private:
     enum class Collected { Text, Failed };
@@ -54,6 +61,7 @@ private:
     bool SendRequest(const std::string& text);
 
     int FReplyTimeoutMs = ReplyTimeoutMs;
+    std::chrono::steady_clock::time_point FDeadline = std::chrono::steady_clock::time_point::max();
     bool FOutOfStep = false;
     long long FDiscardedBytes = 0;
 };

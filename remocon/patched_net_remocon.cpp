@@ -1,5 +1,7 @@
 #include "remocon/patched_net_remocon.h"
 
+#include <chrono>
+
 #include "common/bon_alias.h"
 
 CPatchedNetRemocon::CPatchedNetRemocon(const NamedNumberList& channels, const BonAliasList& aliases, socket_t socket,
@@ -14,25 +16,43 @@ CPatchedNetRemocon::CPatchedNetRemocon(const NamedNumberList& channels, const Bo
 
 CPatchedNetRemocon::~CPatchedNetRemocon() = default;
 
+namespace {
+
+// "Tuner" is shared with every other copy of the program: its wait gets the
+// same bound as the exchange it guards, and ends with the link's wake-up.
+LockStop WokenBy(const CWakeUp* wake)
+{
+    return [wake] { return wake && wake->Signalled(); };
+}
+
+std::uint32_t MillisecondsUntil(std::chrono::steady_clock::time_point deadline)
+{
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+    return left > 0 ? static_cast<std::uint32_t>(left) : 0;
+}
+
+} // namespace
+
 int CPatchedNetRemocon::SendListCommand(const std::string& command, NamedNumberList& list, std::int32_t* current)
 {
-    auto_lock lock(&FTunerLock);
-    return CNetRemocon::SendListCommand(command, list, current);
+    auto_lock lock(&FTunerLock, MillisecondsUntil(ExchangeDeadline()), WokenBy(WakeUp()));
+    return lock.Held() ? CNetRemocon::SendListCommand(command, list, current) : StatusFailed;
 }
 
 int CPatchedNetRemocon::SendSetCommand(const std::string& name, std::int32_t number)
 {
-    auto_lock lock(&FTunerLock);
-    return CNetRemocon::SendSetCommand(name, number);
+    auto_lock lock(&FTunerLock, MillisecondsUntil(ExchangeDeadline()), WokenBy(WakeUp()));
+    return lock.Held() ? CNetRemocon::SendSetCommand(name, number) : StatusFailed;
 }
 
 std::string CPatchedNetRemocon::SendTextCommand(const std::string& command)
 {
-    auto_lock lock(&FTunerLock);
-    return CNetRemocon::SendTextCommand(command);
+    auto_lock lock(&FTunerLock, MillisecondsUntil(ExchangeDeadline()), WokenBy(WakeUp()));
+    return lock.Held() ? CNetRemocon::SendTextCommand(command) : std::string(FailedText);
 }
 
-int CPatchedNetRemocon::GetBonList(NamedNumberList& list, std::int32_t* current)
+int CPatchedNetRemocon::VirtualBonList(NamedNumberList& list, std::int32_t* current)
 {
     list.assign(1, NamedNumber{VirtualBonDriverName, 0});
     if (current)
@@ -40,12 +60,27 @@ int CPatchedNetRemocon::GetBonList(NamedNumberList& list, std::int32_t* current)
     return StatusSuccess;
 }
 
-int CPatchedNetRemocon::GetSpaceList(NamedNumberList& list, std::int32_t* current)
+int CPatchedNetRemocon::VirtualSpaceList(NamedNumberList& list, std::int32_t* current)
 {
     list.assign(1, NamedNumber{VirtualSpaceName, 0});
     if (current)
         *current = 0;
     return StatusSuccess;
+}
+
+int CPatchedNetRemocon::VirtualSelect(std::int32_t number)
+{
+    return number == 0 ? StatusSuccess : StatusRefused;
+}
+
+int CPatchedNetRemocon::GetBonList(NamedNumberList& list, std::int32_t* current)
+{
+    return VirtualBonList(list, current);
+}
+
+int CPatchedNetRemocon::GetSpaceList(NamedNumberList& list, std::int32_t* current)
+{
+    return VirtualSpaceList(list, current);
 }
 
 int CPatchedNetRemocon::GetChList(NamedNumberList& list, std::int32_t* current)
@@ -63,12 +98,12 @@ int CPatchedNetRemocon::GetServiceList2(NamedNumberList& list, std::int32_t* cur
 
 int CPatchedNetRemocon::SetBon(std::int32_t number)
 {
-    return number == 0 ? StatusSuccess : StatusRefused;
+    return VirtualSelect(number);
 }
 
 int CPatchedNetRemocon::SetSpace(std::int32_t number)
 {
-    return number == 0 ? StatusSuccess : StatusRefused;
+    return VirtualSelect(number);
 }
 
 int CPatchedNetRemocon::SetCh(std::int32_t number)

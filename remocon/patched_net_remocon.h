@@ -33,6 +33,12 @@ public:
     // Sets the current channel from EpgDataCap_Bon's current selection.
     void SyncCurrentChannel();
 
+    // The virtual tuner's own answers, the same on every link and without
+    // one: its one BonDriver, its one space, and a selection of either.
+    static int VirtualBonList(NamedNumberList& list, std::int32_t* current);
+    static int VirtualSpaceList(NamedNumberList& list, std::int32_t* current);
+    static int VirtualSelect(std::int32_t number);
+
     // The virtual channel selected last (re-selected when the last viewer leaves).
     std::int32_t CurrentChannel() const { return FCurrentChannel; }
 

@@ -354,7 +354,9 @@ TEST(ChannelCommands, MakeChannelsWarnsOfAChannelListLongerThanTheViewerTakesInO
         else
             EXPECT_NE(make.err.find(warning + "; switching still works for all 100."), std::string::npos) << make.err;
     }
-    // The server's own reply, with the last channel current, is that long.
+    // The server's own reply, uncut and with the last channel current, is
+    // that long.
+    server.settings.ChListReplyLimit = 0;
     ASSERT_TRUE(server.Start({}, true, false)) << server.Errors();
     ViewerClient viewer;
     ASSERT_TRUE(viewer.Connect(server.Port()));

@@ -66,7 +66,8 @@ TEST(NamedLock, ThreadsRunTheGuardedBlockOneAfterTheOther)
     int total = 0;
     auto worker = [&] {
         for (int i = 0; i < 200; ++i) {
-            auto_lock_object hold(lock);
+            auto_lock_object hold(lock, 60000);
+            ASSERT_TRUE(hold.Held());
             if (inside.fetch_add(1) != 0)
                 ++overlaps;
             ++total;
@@ -87,13 +88,13 @@ TEST(NamedLock, AnExceptionLeavingTheBlockReleasesIt)
 {
     event_object lock(UniqueName("exception"), true);
     try {
-        auto_lock hold(&lock);
+        auto_lock hold(&lock, 1000);
         throw std::runtime_error("leave");
     } catch (const std::runtime_error&) {
     }
     EXPECT_TRUE(FreeForAnotherThread(lock, 1000));
     try {
-        auto_lock_object hold(lock);
+        auto_lock_object hold(lock, 1000);
         throw std::runtime_error("leave");
     } catch (const std::runtime_error&) {
     }
@@ -157,6 +158,25 @@ TEST(NamedLock, ExcludesAnotherProcessAndIsFreedWhenItsHolderIsKilled)
         ChildProcess holder;
         ASSERT_TRUE(StartHolder(holder, name, ready, -1));
         EXPECT_EQ(lock.Wait(200), WaitTimeout);
+        // A holder that never gives it back holds up a scoped wait for its
+        // bound only, and one that is told to stop for less; neither runs
+        // the block.
+        {
+            auto_lock bounded(&lock, 300);
+            EXPECT_FALSE(bounded.Held());
+        }
+        std::atomic<bool> stop{false};
+        std::thread stopper([&] {
+            std::this_thread::sleep_for(100ms);
+            stop = true;
+        });
+        const auto start = std::chrono::steady_clock::now();
+        {
+            auto_lock_object stopped(lock, 60000, [&] { return stop.load(); });
+            EXPECT_FALSE(stopped.Held());
+        }
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 30s);
+        stopper.join();
         holder.Terminate();
         EXPECT_TRUE(holder.Wait(5000).has_value());
         // Free again with its holder dead, while this process keeps its own

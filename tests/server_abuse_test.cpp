@@ -12,7 +12,9 @@
 #include "support/cli_server.h"
 #include "support/out_of_band.h"
 #include "support/server_fixture.h"
+#include "server/patcher.h"
 #include "support/standin.h"
+#include "support/tvtest_viewer.h"
 #include "support/viewer_client.h"
 
 namespace {
@@ -173,6 +175,31 @@ TEST(PatchServerAbuse, StarvedTheServerWaitsWithoutSpinningOrClosesOnlyTheConnec
         EXPECT_EQ(CountText(server.Output(), "viewer connected"), 1u) << server.Output();
     }
     EXPECT_EQ(waiting.Ask("GetBonList"), TVTestList);
+    {
+        // Over the viewer limit as well, the refusal needs a descriptor too:
+        // it backs off just the same, and the failure is told once a second
+        // at most.
+        CliServer full;
+        ConfigureChannels(full, standin.Port());
+        full.settings.MaxViewers = 1;
+        ASSERT_TRUE(full.Start()) << full.Errors();
+        ViewerClient only, over;
+        ASSERT_TRUE(only.Connect(full.Port()));
+        ASSERT_EQ(only.Ask("GetBonList"), TVTestList);
+        {
+            TightLimit limit(full.Id(), TightLimit::Descriptors, 0);
+            ASSERT_TRUE(limit.Applied());
+            ASSERT_TRUE(over.Connect(full.Port()));
+            const long cpu = CpuTimeMs(full.Id()).value_or(0);
+            std::this_thread::sleep_for(1s);
+            EXPECT_LT(CpuTimeMs(full.Id()).value_or(0) - cpu, 300);
+            const std::string out = full.Output();
+            EXPECT_LE(CountText(out, "cannot accept") + CountText(out, "MaxViewers reached"), 2u) << out;
+        }
+        EXPECT_TRUE(over.ClosedByServer(5000));
+        EXPECT_TRUE(full.WaitForOutput("MaxViewers reached", 5000)) << full.Output();
+        EXPECT_EQ(only.Ask("GetBonList"), TVTestList);
+    }
     if (Sanitized)
         GTEST_SKIP() << "a sanitizer reserves address space that no limit can leave room for";
     {
@@ -188,4 +215,82 @@ TEST(PatchServerAbuse, StarvedTheServerWaitsWithoutSpinningOrClosesOnlyTheConnec
     ASSERT_TRUE(later.Connect(server.Port()));
     EXPECT_EQ(later.Ask("GetChList").value_or("").substr(0, 3), "0\t1");
     EXPECT_TRUE(server.Running());
+}
+
+TEST(PatchServerAbuse, ConnectionsThatSendNothingCannotKeepAViewerOut)
+{
+    // Every place taken by connections that send nothing: a newcomer is
+    // turned away until one of them has been silent for 10 s, then takes the
+    // place of the one silent longest, as the real viewer does by simply
+    // connecting again with its next command.
+    StandIn standin;
+    ASSERT_TRUE(standin.Start());
+    CliServer server;
+    ConfigureChannels(server, standin.Port());
+    server.settings.MaxViewers = 2;
+    ASSERT_TRUE(server.Start()) << server.Errors();
+    const auto started = std::chrono::steady_clock::now();
+    ViewerClient oldest, younger, early;
+    ASSERT_TRUE(oldest.Connect(server.Port()));
+    ASSERT_TRUE(server.WaitForOutput("viewers now 1", 5000));
+    ASSERT_TRUE(younger.Connect(server.Port()));
+    ASSERT_TRUE(server.WaitForOutput("viewers now 2", 5000));
+    ASSERT_TRUE(early.Connect(server.Port()));
+    EXPECT_TRUE(early.ClosedByServer(5000));
+    std::unique_ptr<TVTestViewer> newcomer;
+    for (int attempt = 0; attempt < 60 && !newcomer; ++attempt) {
+        auto viewer = std::make_unique<TVTestViewer>();
+        if (viewer->Connect(server.Port()) && viewer->StartUp())
+            newcomer = std::move(viewer);
+        else
+            std::this_thread::sleep_for(500ms);
+    }
+    ASSERT_TRUE(newcomer) << server.Output();
+    std::printf("a newcomer got a place after %ld ms\n", ElapsedMs(started));
+    EXPECT_GE(ElapsedMs(started), 9000);
+    EXPECT_TRUE(server.WaitForOutput("silent viewer closed for a newcomer", 5000)) << server.Output();
+    EXPECT_TRUE(oldest.ClosedByServer(5000));
+    EXPECT_FALSE(younger.ClosedByServer(200));
+    EXPECT_EQ(newcomer->Ask("SetCh:3"), "0");
+}
+
+TEST(PatchServerAbuse, OnlyAllowedAddressesAreServedAndAMalformedListFailsTheStart)
+{
+    StandIn standin;
+    ASSERT_TRUE(standin.Start());
+    // This test's address is 127.0.0.1: outside the list it is closed at
+    // once without a reply, and told with its address.
+    for (const auto& [allowed, served] : {std::pair{"10.0.0.0/8, 192.168.1.7", false}, {" 127.0.0.1 ", true},
+                                          {"10.0.0.0/8,*", true}}) {
+        CliServer server;
+        ConfigureChannels(server, standin.Port());
+        server.settings.AllowedViewers = allowed;
+        ASSERT_TRUE(server.Start()) << server.Errors();
+        ViewerClient viewer;
+        ASSERT_TRUE(viewer.Connect(server.Port()));
+        if (served) {
+            EXPECT_EQ(viewer.Ask("GetBonList"), TVTestList) << allowed;
+        } else {
+            EXPECT_TRUE(viewer.ClosedByServer(5000)) << allowed;
+            EXPECT_TRUE(server.WaitForOutput("viewer refused: not in AllowedViewers, address 127.0.0.1", 5000))
+                << server.Output();
+            EXPECT_EQ(CountText(server.Output(), "viewer connected"), 0u);
+        }
+    }
+    // A malformed entry is named, and nothing is served: by the command line
+    // (status 2), and by the server itself, whose failure text the window shows.
+    CliServer bad;
+    ConfigureChannels(bad, standin.Port());
+    bad.settings.AllowedViewers = "192.168.0.0/16, 192.168.1/24";
+    ASSERT_TRUE(bad.Start({}, false));
+    EXPECT_EQ(bad.WaitForExit(10000), std::optional<int>(2));
+    EXPECT_NE(bad.Errors().find("\"192.168.1/24\""), std::string::npos) << bad.Errors();
+    TPatchedRemoconMasterThread server(0, "127.0.0.1", standin.Port(), false, "", "", "", bad.channels, bad.aliases,
+                                       true, true);
+    server.SetAllowedViewers(std::string("10.0.0.1/33"));
+    server.Resume();
+    server.WaitFor();
+    EXPECT_FALSE(server.FSucceeded);
+    EXPECT_NE(server.FErrorMessage.find("AllowedViewers の「10.0.0.1/33」"), std::string::npos) << server.FErrorMessage;
+    EXPECT_EQ(server.ListeningPort(), 0);
 }

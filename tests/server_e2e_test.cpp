@@ -2,10 +2,17 @@
 // the stand-in EpgDataCap_Bon, all real processes on loopback.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <mutex>
 #include <thread>
 
+#include "channel/channel_files.h"
+#include "common/file_io.h"
+#include "common/parse_int.h"
 #include "net/socket.h"
+#include "process/child_process.h"
 #include "remocon/protocol.h"
 #include "server/patcher.h"
 #include "support/cli_server.h"
@@ -13,6 +20,8 @@
 #include "support/free_port.h"
 #include "support/server_fixture.h"
 #include "support/standin.h"
+#include "support/tool_path.h"
+#include "support/tvtest_viewer.h"
 #include "support/viewer_client.h"
 
 namespace {
@@ -248,11 +257,13 @@ TEST(PatchServer, StopsAtOnceWithViewersConnectedAndAnUpstreamRequestHanging)
     EXPECT_TRUE(server->FSucceeded);
     server.reset();
     // The request in flight failed like any other failed exchange, then every
-    // session ended, and the link with them.
+    // session ended, and the link with them; the cut left it out of step, so
+    // the last channel went again over a connection of its own.
     EXPECT_EQ(hanging.Receive(1000), "-1");
     for (ViewerClient* viewer : {&first, &second, &hanging})
         EXPECT_TRUE(viewer->ClosedByServer(2000));
-    EXPECT_TRUE(WaitFor([&] { return CountLines(standin.LogLines(), "#close") == 1; }, 5000));
+    EXPECT_TRUE(WaitFor([&] { return CountLines(standin.LogLines(), "#close") == 2; }, 5000));
+    EXPECT_EQ(CountLines(standin.LogLines(), "#open"), 2u);
 }
 
 TEST(PatchServer, EndsTheSessionsOfSilentViewersAndOfViewersThatNeverRead)
@@ -275,13 +286,15 @@ TEST(PatchServer, EndsTheSessionsOfSilentViewersAndOfViewersThatNeverRead)
         EXPECT_EQ(busy.Ask("SetBon:0"), "0");
     }
     {
-        // A viewer that asks and never reads, each request padded to a whole
-        // receive as the server reads them, beside one that reads. Replies of
-        // some 200 kB fill the first one's buffers after a few dozen; it is
-        // dropped once a reply cannot be sent in time, and the other one is
-        // served throughout.
+        // Eight viewers that ask and never read, each request padded to a
+        // whole receive as the server reads them, beside one that reads.
+        // Replies of some 200 kB fill their buffers after a few dozen; each
+        // is dropped once a reply cannot be sent in time, and the honest
+        // viewer, asking what goes upstream and what does not, never waits
+        // on them.
         CliServer server;
         ConfigureChannels(server, standin.Port());
+        server.settings.ChListReplyLimit = 0;
         server.channels.clear();
         server.aliases.clear();
         for (int i = 0; i < 4000; ++i) {
@@ -290,18 +303,208 @@ TEST(PatchServer, EndsTheSessionsOfSilentViewersAndOfViewersThatNeverRead)
             server.aliases.push_back(AliasRow(i, 0, 0, 3, 1024));
         }
         ASSERT_TRUE(server.Start()) << server.Errors();
-        ViewerClient hostile, busy;
+        ViewerClient hostile[8], busy;
         ASSERT_TRUE(busy.Connect(server.Port()));
-        ASSERT_TRUE(hostile.Connect(server.Port()));
         std::string padded = "GetChList";
         padded.resize(RequestBufferSize - 1, '\0');
-        for (int i = 0; i < 80; ++i)
-            ASSERT_TRUE(hostile.Send(padded)) << i;
-        for (int i = 0; i < 4; ++i) {
-            EXPECT_EQ(busy.Ask("GetBonList", 10000), "0\t0\t0\tTVTest") << i;
+        for (ViewerClient& h : hostile) {
+            ASSERT_TRUE(h.Connect(server.Port()));
+            for (int i = 0; i < 80; ++i)
+                ASSERT_TRUE(h.Send(padded)) << i;
+        }
+        long slowest = 0;
+        for (int i = 0; i < 12; ++i) {
+            for (const char* request : {"GetBonList", "GetServiceList", "SetCh:0"}) {
+                const auto started = Clock::now();
+                EXPECT_EQ(busy.Ask(request, 10000).value_or("").substr(0, 1), "0") << request;
+                slowest = std::max(slowest, ElapsedMs(started));
+            }
             std::this_thread::sleep_for(500ms);
         }
+        std::printf("an honest viewer's slowest exchange beside 8 that never read: %ld ms\n", slowest);
+        EXPECT_LT(slowest, 4000);
         EXPECT_TRUE(server.WaitForOutput("viewer disconnected, viewers now 1", 10000)) << server.Output();
         EXPECT_EQ(busy.Ask("GetBonList"), "0\t0\t0\tTVTest");
+    }
+}
+
+TEST(PatchServer, TheRealViewerIsAnsweredAtOnceDuringASlowSwitchAndStaysInStepWithALongList)
+{
+    {
+        // EpgDataCap_Bon takes 4 s to open another BonDriver. A viewer that
+        // starts meanwhile gets its start-up answers before that switch is
+        // done, well within its 2000 ms patience, with a current channel from
+        // before or after it.
+        StandIn standin;
+        ASSERT_TRUE(standin.Start({"--delay", "SetBon=4000"}));
+        CliServer server;
+        ConfigureChannels(server, standin.Port());
+        ASSERT_TRUE(server.Start()) << server.Errors();
+        ViewerClient switching;
+        ASSERT_TRUE(switching.Connect(server.Port()));
+        ASSERT_TRUE(switching.Send("SetCh:1"));
+        ASSERT_TRUE(WaitFor([&] { return CountLines(standin.Requests(), "SetBon:2") == 1; }, 5000));
+        TVTestViewer starting[8];
+        long slowest = 0;
+        for (TVTestViewer& viewer : starting) {
+            const auto started = Clock::now();
+            ASSERT_TRUE(viewer.Connect(server.Port()));
+            EXPECT_TRUE(viewer.StartUp());
+            EXPECT_EQ(viewer.Ask("GetSpaceList").value_or("").substr(0, 6), "0\t0\t0\t");
+            const auto chList = viewer.Ask("GetChList");
+            slowest = std::max(slowest, ElapsedMs(started));
+            ASSERT_TRUE(chList);
+            const auto current = TVTestViewer::CurrentOf(*chList);
+            EXPECT_TRUE(current == 2 || current == 1) << *chList;
+        }
+        EXPECT_FALSE(switching.Receive(0)) << "answered only after the switch, at most " << slowest << " ms";
+        std::printf("start-up answers during a slow switch: %ld ms at most\n", slowest);
+        EXPECT_EQ(switching.Receive(10000), "0");
+        EXPECT_EQ(starting[0].Ask("GetChList").value_or("").substr(0, 3), "0\t1");
+    }
+    // 260 channels with 14-character names make a GetChList reply of some
+    // 5 kB: the viewer gets as many whole entries as fit its one receive and
+    // the exact current number, and every later reply answers its own
+    // command. The second name starts with ';', which the viewer's ChSet
+    // reader takes for a comment: its menu item 1 is the server's channel 2.
+    StandIn standin;
+    ASSERT_TRUE(standin.Start());
+    CliServer server;
+    ConfigureChannels(server, standin.Port());
+    const BonAliasList targets = server.aliases;
+    server.channels.clear();
+    server.aliases.clear();
+    for (int i = 0; i < 260; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "%sService No%03d", i == 1 ? ";" : "_", i);
+        server.channels.push_back({name, static_cast<std::uint32_t>(i)});
+        BON_ALIAS row = targets[static_cast<std::size_t>(i % 4)];
+        row.index = i;
+        server.aliases.push_back(row);
+    }
+    ASSERT_TRUE(server.Start()) << server.Errors();
+    TVTestViewer viewer;
+    ASSERT_TRUE(viewer.Connect(server.Port()));
+    ASSERT_TRUE(viewer.StartUp());
+    EXPECT_EQ(viewer.Ask("GetSpaceList").value_or("").substr(0, 6), "0\t0\t0\t");
+    const auto first = viewer.Ask("GetChList");
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->substr(0, 4), "0\t2\t");
+    EXPECT_LE(first->size(), std::size_t(TVTestViewer::ReceiveLimit));
+    // Cut after a whole entry: the last name is the one of its number.
+    const std::size_t lastTab = first->rfind('\t');
+    const std::size_t numberTab = first->rfind('\t', lastTab - 1);
+    const auto last = static_cast<std::size_t>(ParseInt(first->substr(numberTab + 1)));
+    ASSERT_LT(last, 259u);
+    EXPECT_EQ(first->substr(lastTab + 1), server.channels[last].name);
+    for (const int channel : {2, 159, 259, 3}) {
+        EXPECT_EQ(viewer.Ask("SetCh:" + std::to_string(channel)), "0") << channel;
+        const auto list = viewer.Ask("GetChList");
+        ASSERT_TRUE(list) << channel;
+        EXPECT_EQ(TVTestViewer::CurrentOf(*list), channel);
+        EXPECT_EQ(viewer.Ask("GetServiceList").value_or("").substr(0, 2), "0\t") << channel;
+        EXPECT_EQ(viewer.Ask("SetBon:0"), "0") << channel;
+    }
+    EXPECT_EQ(viewer.Dropped(), 0u);
+    const auto menu = TVTestViewer::ReadChSet(ReadWholeFile(ChSetFilePath(server.Folder())).value_or(""));
+    ASSERT_EQ(menu.size(), 259u);
+    EXPECT_EQ(menu[1], server.channels[2].name);
+    EXPECT_EQ(viewer.Ask("SetCh:1"), "0");
+    EXPECT_EQ(TVTestViewer::CurrentOf(viewer.Ask("GetChList").value_or("")), 1);
+}
+
+TEST(PatchServer, AStopIsBoundedWhateverTheUpstreamDoesAndEndsALaunchedCopyWhenTheReselectionSucceeds)
+{
+    // From the stop request to the end of the server: the exchange in flight is
+    // cut, and the re-selection of the last channel has 1 s in all. The
+    // stand-in's requests are counted over all connections: the link's own
+    // four come first, then the viewers'.
+    struct Case {
+        const char* name;
+        std::vector<std::string> faults;
+        const char* asked;      // a viewer's request answered before the stop
+        const char* inFlight;   // a viewer's request still unanswered at the stop
+        const char* waitFor;    // the stand-in's request that shows it in flight
+        bool holdRemocon;       // another process holds "Remocon" throughout
+        const char* outcome;    // with auto-launch: what becomes of the copy
+    };
+    const Case cases[] = {
+        {"silent upstream", {"--silent-on", "GetBonList", "--fault-at", "5"}, nullptr, nullptr, nullptr, false, nullptr},
+        {"12 s upstream", {"--delay", "GetBonList=12000", "--fault-at", "5"}, nullptr, nullptr, nullptr, false, nullptr},
+        {"Remocon held elsewhere", {}, nullptr, "SetService:1025", nullptr, true, nullptr},
+        // The cut leaves the link out of step; the re-selection goes over a
+        // fresh connection, finds the BonDriver not yet switched, switches it
+        // (quickly now) and succeeds: the copy launched is ended.
+        {"slow switch, launched", {"--delay", "SetBon=4000", "--fault-at", "6"}, nullptr, "SetCh:1", "SetBon:2", false,
+         "ended"},
+        // Every selection fails, so the re-selection does: the copy is let go.
+        {"failing selection, launched", {"--set-status", "1"}, "SetCh:1", nullptr, nullptr, false, "left running"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        StandIn standin;
+        LaunchableStandIn epg;
+        CliServer server;
+        std::string params;
+        for (const std::string& fault : c.faults)
+            params += " " + fault;
+        if (c.outcome) {
+            epg.Configure(server, params);
+        } else {
+            ASSERT_TRUE(standin.Start(c.faults));
+            ConfigureChannels(server, standin.Port());
+        }
+        const auto requests = [&] { return c.outcome ? epg.LogLines() : standin.Requests(); };
+        // The server as the window runs it, in this process.
+        const Settings& set = server.settings;
+        auto master = std::make_unique<TPatchedRemoconMasterThread>(
+            0, set.RemoconAddr, std::stoi(set.RemoconPort), set.EpgDataCapBonAutoLaunch, set.EpgDataCapBonExePath,
+            set.EpgDataCapBonExeParam, set.EpgDataCapBonWindowText, server.channels, server.aliases, true, true);
+        std::mutex eventsMutex;
+        std::vector<ServerEvent> events;
+        master->SetObserver([&](ServerEvent event, const std::string&) {
+            std::lock_guard<std::mutex> lock(eventsMutex);
+            events.push_back(event);
+        });
+        master->SetReplyTimeout(c.holdRemocon ? 1000 : 15000);
+        master->Resume();
+        ASSERT_TRUE(WaitFor([&] { return master->ListeningPort() != 0; }, 5000));
+        const std::uint16_t port = master->ListeningPort();
+        ViewerClient idle, asking;
+        ASSERT_TRUE(idle.Connect(port));
+        ASSERT_EQ(idle.Ask("GetBonList", 15000), "0\t0\t0\tTVTest");
+        ASSERT_TRUE(asking.Connect(port));
+        ASSERT_EQ(asking.Ask("GetSpaceList").value_or("").substr(0, 6), "0\t0\t0\t");
+        if (c.asked)
+            ASSERT_EQ(asking.Ask(c.asked), "1");
+        ChildProcess holder;
+        if (c.holdRemocon) {
+            const std::string ready = server.File("held");
+            ASSERT_TRUE(holder.Start(ToolPath("vernwick-lockholder"), {"Remocon", ready, "-1"}));
+            ASSERT_TRUE(WaitFor([&] { return PathExists(ready); }, 10000));
+            // What does not go upstream is answered still; what does fails
+            // once a reply's time is up.
+            EXPECT_EQ(asking.Ask("GetChList").value_or("").substr(0, 4), "0\t2\t");
+            EXPECT_EQ(asking.Ask(c.inFlight, 10000), "-1");
+        }
+        if (c.inFlight && !c.holdRemocon) {
+            ASSERT_TRUE(asking.Send(c.inFlight));
+            ASSERT_TRUE(WaitFor([&] { return CountLines(requests(), c.waitFor) == 1; }, 10000));
+        }
+        const auto started = Clock::now();
+        master->Terminate();
+        master->WaitFor();
+        const long stopMs = ElapsedMs(started);
+        std::printf("stop with %s: %ld ms\n", c.name, stopMs);
+        EXPECT_TRUE(master->FSucceeded);
+        EXPECT_LT(stopMs, 5000);
+        master.reset();
+        if (c.outcome) {
+            const ServerEvent wanted = std::string(c.outcome) == "ended" ? ServerEvent::EpgDataCapBonEnded
+                                                                         : ServerEvent::EpgDataCapBonLetGo;
+            EXPECT_EQ(std::count(events.begin(), events.end(), wanted), 1);
+            epg.EndLetGoCopy();
+        }
+        holder.Terminate();
     }
 }

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
+#include <optional>
+#include <string>
 #include <fstream>
 #include <tuple>
 #include <utility>
@@ -13,6 +16,7 @@
 #include "common/ini_profile.h"
 #include "common/ini_text.h"
 #include "common/settings.h"
+#include "server/allowed_viewers.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -166,6 +170,47 @@ TEST(Settings, ValuesAreReadKeyByKeyWithTheirOwnFallbacks)
     // Values are cut at 2047 bytes.
     WriteFile(path, "[Parameter]\nRemoconAddr=" + std::string(3000, 'a') + "\n");
     EXPECT_EQ(LoadSettings(path).RemoconAddr, std::string(2047, 'a'));
+}
+
+TEST(Settings, AllowedViewersAreAddressesAndRangesOrAnyoneAndTheHomeByDefault)
+{
+    const auto address = [](unsigned a, unsigned b, unsigned c, unsigned d) {
+        const unsigned char bytes[4] = {static_cast<unsigned char>(a), static_cast<unsigned char>(b),
+                                        static_cast<unsigned char>(c), static_cast<unsigned char>(d)};
+        std::uint32_t network = 0;
+        std::memcpy(&network, bytes, 4);
+        return network;
+    };
+    const std::uint32_t probes[] = {address(127, 0, 0, 1), address(10, 9, 8, 7),     address(172, 31, 255, 1),
+                                    address(172, 32, 0, 1), address(192, 168, 3, 4), address(169, 254, 0, 9),
+                                    address(100, 127, 1, 1), address(100, 128, 0, 1), address(8, 8, 8, 8)};
+    // Which of the probes each setting lets in, in their order.
+    const std::vector<std::pair<std::optional<std::string>, std::string>> allowed = {
+        {std::nullopt, "111011100"},
+        {"*", "111111111"},
+        {"8.8.8.8", "000000001"},
+        {" 192.168.3.99/24 ,\t172.32.0.1", "000110000"},
+        {"100.64.0.0/10, 0.0.0.0/0", "111111111"},
+        {"10.9.8.7/32,127.0.0.0/8", "110000000"},
+    };
+    for (const auto& [text, pattern] : allowed) {
+        std::string bad;
+        const auto viewers = CAllowedViewers::FromSetting(text, bad);
+        ASSERT_TRUE(viewers) << text.value_or("(absent)") << " " << bad;
+        std::string got;
+        for (const std::uint32_t probe : probes)
+            got += viewers->Allows(probe) ? '1' : '0';
+        EXPECT_EQ(got, pattern) << text.value_or("(absent)");
+    }
+    // A malformed entry is named as it was written, blanks aside.
+    for (const auto& [text, entry] : std::vector<std::pair<std::string, std::string>>{
+             {"", ""}, {"192.168.1.0/24, ", ""}, {"10.0.0.0/8, 192.168.1/24", "192.168.1/24"}, {"256.1.1.1", "256.1.1.1"},
+             {"10.0.0.1/33", "10.0.0.1/33"}, {"10.0.0.1/-1", "10.0.0.1/-1"}, {"localhost", "localhost"},
+             {"::1", "::1"}, {"1.2.3.4.5", "1.2.3.4.5"}, {"1.2.3.4/", "1.2.3.4/"}, {" *x ", "*x"}}) {
+        std::string bad = "unset";
+        EXPECT_FALSE(CAllowedViewers::Parse(text, bad)) << text;
+        EXPECT_EQ(bad, entry) << text;
+    }
 }
 
 TEST(Settings, SaveReplacesInPlaceAndKeepsEverythingElse)

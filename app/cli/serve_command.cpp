@@ -25,6 +25,9 @@ const char* EventText(ServerEvent event)
     case ServerEvent::ViewerConnected: return "viewer connected, viewers now";
     case ServerEvent::ViewerRefused: return "viewer refused:";
     case ServerEvent::ViewerOverLimit: return "viewer refused: MaxViewers reached, viewers now";
+    case ServerEvent::ViewerNotAllowed: return "viewer refused: not in AllowedViewers, address";
+    case ServerEvent::ViewerReplaced: return "silent viewer closed for a newcomer, silent for seconds";
+    case ServerEvent::AcceptFailed: return "cannot accept connections (out of descriptors?), times";
     case ServerEvent::SessionNotStarted: return "viewer refused: no thread for its session";
     case ServerEvent::ViewerDisconnected: return "viewer disconnected, viewers now";
     case ServerEvent::UpstreamConnected: return "connected to EpgDataCap_Bon, which is on the list's channel";
@@ -65,6 +68,12 @@ int ServeCommand(const std::vector<std::string>& args)
         return 2;
     const Settings& settings = *loaded;
     const std::string dir = ChannelDirOption(options);
+    std::string badEntry;
+    if (!CAllowedViewers::FromSetting(settings.AllowedViewers, badEntry)) {
+        PrintError("AllowedViewers: \"" + badEntry +
+                   "\" is not an IPv4 address, a range such as 192.168.0.0/16, or *");
+        return 2;
+    }
     NamedNumberList channels;
     BonAliasList aliases;
     try {
@@ -88,6 +97,8 @@ int ServeCommand(const std::vector<std::string>& args)
     if (idleLimit)
         server->SetIdleLimit(static_cast<std::uint32_t>(*idleLimit));
     server->SetMaxViewers(settings.MaxViewers);
+    server->SetChListReplyLimit(settings.ChListReplyLimit);
+    server->SetAllowedViewers(settings.AllowedViewers);
     const bool verbose = options.Flag("--verbose");
     const std::string portFile = options.Value("--port-file").value_or("");
     auto printMutex = std::make_shared<std::mutex>();

@@ -323,6 +323,8 @@ void TMainForm::StartPatchServerSBClick()
             FPatchServer = MakeMasterThread(FModel.Arguments(channels, aliases));
             FPatchServer->SetOnFinished([this] { ServerFinished(); });
             FPatchServer->SetMaxViewers(FModel.settings.MaxViewers);
+            FPatchServer->SetChListReplyLimit(FModel.settings.ChListReplyLimit);
+            FPatchServer->SetAllowedViewers(FModel.settings.AllowedViewers);
             // The server's threads post their news; this thread shows it.
             const std::shared_ptr<ServerNewsQueue> news = FNews;
             const HWND handle = Handle();

@@ -30,7 +30,12 @@ struct NamedLock {
     std::mutex mutex;
     std::condition_variable released;
     bool held = false;
-    int fd = -1; // the holder's descriptor on the lock file
+    // The lock file, open while any handle of this process is: only the
+    // holder within this process ever takes or drops the file lock through
+    // it, and opening it afresh for every wait cost more than the exchange
+    // it guarded.
+    int fd = -1;
+    bool fileLocked = false;
     int handles = 0;
 };
 
@@ -91,23 +96,22 @@ int OpenLockFile(const std::string& path)
     }
 }
 
-// Takes the file lock through a descriptor of its own, so that two threads of
-// this process never share one (flock is per open file).
-int LockFile(const std::string& path, bool forever, Clock::time_point deadline, bool& timedOut)
+// Takes the file lock; called by the holder within this process only.
+bool LockFile(NamedLock& lock, bool forever, Clock::time_point deadline, bool& timedOut)
 {
     timedOut = false;
-    const int fd = OpenLockFile(path);
-    if (fd < 0)
-        return -1;
+    if (lock.fd < 0)
+        lock.fd = OpenLockFile(lock.path);
+    if (lock.fd < 0)
+        return false;
     for (;;) {
-        if (::flock(fd, forever ? LOCK_EX : (LOCK_EX | LOCK_NB)) == 0)
-            return fd;
+        if (::flock(lock.fd, forever ? LOCK_EX : (LOCK_EX | LOCK_NB)) == 0)
+            return true;
         if (errno == EINTR)
             continue;
         if (errno != EWOULDBLOCK || (!forever && Clock::now() >= deadline)) {
             timedOut = errno == EWOULDBLOCK;
-            ::close(fd);
-            return -1;
+            return false;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
@@ -130,8 +134,13 @@ NamedLock* Acquire(const std::string& name, bool create, bool initialState)
         lock->held = !initialState;
         it = registry.emplace(name, lock).first;
     }
-    ++it->second->handles;
-    return it->second;
+    NamedLock* lock = it->second;
+    if (lock->handles++ == 0 && !lock->path.empty()) {
+        std::lock_guard<std::mutex> guard(lock->mutex);
+        if (lock->fd < 0)
+            lock->fd = OpenLockFile(lock->path);
+    }
+    return lock;
 }
 
 } // namespace
@@ -152,7 +161,13 @@ void Close(void* handle)
     // still be inside it on another thread.
     auto* lock = static_cast<NamedLock*>(handle);
     std::lock_guard<std::mutex> guard(g_registryMutex);
-    --lock->handles;
+    if (--lock->handles > 0)
+        return;
+    std::lock_guard<std::mutex> lockGuard(lock->mutex);
+    if (!lock->held && lock->fd >= 0) {
+        ::close(lock->fd);
+        lock->fd = -1;
+    }
 }
 
 std::uint32_t Wait(void* handle, std::uint32_t timeoutMs)
@@ -170,8 +185,10 @@ std::uint32_t Wait(void* handle, std::uint32_t timeoutMs)
     }
     if (lock->path.empty())
         return WaitObject0;
+    // Only this thread touches the file lock now: it holds the lock within
+    // the process.
     bool timedOut = false;
-    const int fd = LockFile(lock->path, forever, deadline, timedOut);
+    const bool locked = LockFile(*lock, forever, deadline, timedOut);
     std::lock_guard<std::mutex> guard(lock->mutex);
     if (timedOut) {
         lock->held = false;
@@ -180,7 +197,7 @@ std::uint32_t Wait(void* handle, std::uint32_t timeoutMs)
     }
     // When the lock file cannot be used at all the lock still excludes
     // within this process.
-    lock->fd = fd;
+    lock->fileLocked = locked;
     return WaitObject0;
 }
 
@@ -190,11 +207,9 @@ bool Signal(void* handle)
     std::lock_guard<std::mutex> guard(lock->mutex);
     if (!lock->held)
         return true;
-    if (lock->fd >= 0) {
+    if (lock->fileLocked)
         ::flock(lock->fd, LOCK_UN);
-        ::close(lock->fd);
-        lock->fd = -1;
-    }
+    lock->fileLocked = false;
     lock->held = false;
     lock->released.notify_one();
     return true;

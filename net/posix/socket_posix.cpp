@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
@@ -166,15 +167,37 @@ int BindAndListen(socket_t s, std::uint16_t port, int backlog)
     return ::listen(fd, backlog) == 0 ? 0 : -1;
 }
 
-socket_t Accept(socket_t listener)
+socket_t Accept(socket_t listener, std::uint32_t& peer)
 {
+    peer = 0;
     for (;;) {
-        const int s = ::accept4(static_cast<int>(listener), nullptr, nullptr, SOCK_CLOEXEC);
-        if (s >= 0)
+        sockaddr_in sa;
+        std::memset(&sa, 0, sizeof sa);
+        socklen_t len = sizeof sa;
+        const int s = ::accept4(static_cast<int>(listener), reinterpret_cast<sockaddr*>(&sa), &len, SOCK_CLOEXEC);
+        if (s >= 0) {
+            if (sa.sin_family == AF_INET && len >= sizeof sa)
+                peer = sa.sin_addr.s_addr;
             return s;
+        }
         if (errno != EINTR)
             return InvalidSocket;
     }
+}
+
+void SetKeepAlive(socket_t s, int idleSeconds, int intervalSeconds, int probes)
+{
+    const int fd = static_cast<int>(s);
+    int on = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
+    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idleSeconds, sizeof idleSeconds);
+    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &intervalSeconds, sizeof intervalSeconds);
+    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &probes, sizeof probes);
+}
+
+void Shutdown(socket_t s)
+{
+    ::shutdown(static_cast<int>(s), SHUT_RDWR);
 }
 
 void Close(socket_t s)

@@ -1,4 +1,5 @@
 #include <winsock2.h>
+#include <mstcpip.h>
 #include <windows.h>
 
 #include <climits>
@@ -208,13 +209,34 @@ int BindAndListen(socket_t s, std::uint16_t port, int backlog)
     return ::listen(sock, backlog) == 0 ? 0 : -1;
 }
 
-socket_t Accept(socket_t listener)
+socket_t Accept(socket_t listener, std::uint32_t& peer)
 {
-    const SOCKET s = ::accept(ToSocket(listener), nullptr, nullptr);
+    peer = 0;
+    sockaddr_in sa;
+    std::memset(&sa, 0, sizeof sa);
+    int len = sizeof sa;
+    const SOCKET s = ::accept(ToSocket(listener), reinterpret_cast<sockaddr*>(&sa), &len);
     if (s == INVALID_SOCKET)
         return InvalidSocket;
     MakeNotInheritable(s);
+    if (sa.sin_family == AF_INET && len >= static_cast<int>(sizeof sa))
+        peer = sa.sin_addr.s_addr;
     return FromSocket(s);
+}
+
+void SetKeepAlive(socket_t s, int idleSeconds, int intervalSeconds, int /*probes: fixed at 10 by Windows*/)
+{
+    tcp_keepalive values;
+    values.onoff = 1;
+    values.keepalivetime = static_cast<ULONG>(idleSeconds) * 1000;
+    values.keepaliveinterval = static_cast<ULONG>(intervalSeconds) * 1000;
+    DWORD returned = 0;
+    ::WSAIoctl(ToSocket(s), SIO_KEEPALIVE_VALS, &values, sizeof values, nullptr, 0, &returned, nullptr, nullptr);
+}
+
+void Shutdown(socket_t s)
+{
+    ::shutdown(ToSocket(s), SD_BOTH);
 }
 
 void Close(socket_t s)

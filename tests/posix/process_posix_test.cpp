@@ -12,9 +12,12 @@
 #include "process/command_line.h"
 #include "process/epgdatacapbon_manager.h"
 #include "process/posix/spawn_posix.h"
+#include "support/cli_server.h"
 #include "support/server_fixture.h"
+#include "support/standin.h"
 #include "support/temp_dir.h"
 #include "support/tool_path.h"
+#include "support/viewer_client.h"
 
 namespace {
 
@@ -160,4 +163,27 @@ TEST(ProcessPosix, AnotherUsersCopyDoesNotCountAsRunning)
     EXPECT_TRUE(manager.LaunchIfNotRunning());
     manager.Close(true);
     EXPECT_TRUE(other.Running());
+}
+
+TEST(ProcessPosix, ServeStopsOnAHangUpAndEndsAtOnceOnASecondStopSignal)
+{
+    // The stop's re-selection meets an upstream that takes 12 s: a hang-up
+    // stops as SIGTERM does, and a second SIGINT or SIGTERM while stopping
+    // ends the program at once.
+    for (const int second : {0, SIGINT, SIGTERM}) {
+        StandIn standin;
+        ASSERT_TRUE(standin.Start({"--delay", "GetBonList=12000", "--fault-at", "5"}));
+        CliServer server;
+        ConfigureChannels(server, standin.Port());
+        ASSERT_TRUE(server.Start()) << server.Errors();
+        ViewerClient viewer;
+        ASSERT_TRUE(viewer.Connect(server.Port()));
+        ASSERT_EQ(viewer.Ask("GetBonList"), "0\t0\t0\tTVTest");
+        ASSERT_EQ(kill(static_cast<pid_t>(server.Id()), second ? SIGTERM : SIGHUP), 0);
+        if (second) {
+            ASSERT_TRUE(WaitFor([&] { return standin.Requests().size() == 5; }, 10000));
+            ASSERT_EQ(kill(static_cast<pid_t>(server.Id()), second), 0);
+        }
+        EXPECT_EQ(server.WaitForExit(5000), std::optional<int>(second ? 128 + second : 0)) << second;
+    }
 }

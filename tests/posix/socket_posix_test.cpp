@@ -3,10 +3,14 @@
 #include <csignal>
 #include <chrono>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
 #include <pthread.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
+#include <tuple>
 #include <unistd.h>
 #include <vector>
 
@@ -61,6 +65,30 @@ TEST(PosixSockets, WaitWorksForDescriptorsAbove1023)
     for (const int fd : filler)
         close(fd);
     close(devnull);
+}
+
+TEST(PosixSockets, AcceptedConnectionsTellTheirPeerAndKeepAlive)
+{
+    // A viewer whose PC went to sleep must free its place within minutes.
+    const socket_t listener = CreateListenSocket(0, 1);
+    const socket_t client = ConnectSocket("127.0.0.1", LocalPort(listener));
+    std::uint32_t peer = 0;
+    const socket_t server = AcceptSocket(listener, &peer);
+    ASSERT_NE(server, InvalidSocket);
+    EXPECT_EQ(IPv4Text(peer), "127.0.0.1");
+    for (const auto& [level, option, value] : {std::tuple{SOL_SOCKET, SO_KEEPALIVE, 1},
+                                               {IPPROTO_TCP, TCP_KEEPIDLE, KeepAliveIdleSeconds},
+                                               {IPPROTO_TCP, TCP_KEEPINTVL, KeepAliveIntervalSeconds},
+                                               {IPPROTO_TCP, TCP_KEEPCNT, KeepAliveProbes}}) {
+        int got = -1;
+        socklen_t len = sizeof got;
+        ASSERT_EQ(getsockopt(static_cast<int>(server), level, option, &got, &len), 0);
+        EXPECT_EQ(got, value) << option;
+    }
+    EXPECT_LE(KeepAliveIdleSeconds + KeepAliveIntervalSeconds * KeepAliveProbes, 180);
+    CloseSocket(server);
+    CloseSocket(client);
+    CloseSocket(listener);
 }
 
 TEST(PosixSockets, InterruptedWaitsAndReceivesAreRetried)

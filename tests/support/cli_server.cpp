@@ -23,10 +23,16 @@ CliServer::~CliServer()
 bool CliServer::Start(std::vector<std::string> extraArgs, bool waitListening, bool writeChannels)
 {
     SaveSettings(FDir.File("Vernwick.ini"), settings);
-    // Not one of the keys the window saves.
+    // Not keys the window saves.
+    ProfileEntries fileOnly;
     if (settings.MaxViewers != Settings().MaxViewers)
-        WriteProfileStrings(FDir.File("Vernwick.ini"), SettingsSection,
-                            {{"MaxViewers", std::to_string(settings.MaxViewers)}});
+        fileOnly.emplace_back("MaxViewers", std::to_string(settings.MaxViewers));
+    if (settings.ChListReplyLimit != Settings().ChListReplyLimit)
+        fileOnly.emplace_back("ChListReplyLimit", std::to_string(settings.ChListReplyLimit));
+    if (settings.AllowedViewers)
+        fileOnly.emplace_back("AllowedViewers", *settings.AllowedViewers);
+    if (!fileOnly.empty())
+        WriteProfileStrings(FDir.File("Vernwick.ini"), SettingsSection, fileOnly);
     if (writeChannels) {
         SaveChSetFile(ChSetFilePath(FDir.Folder()), channels);
         SaveChAliasFile(ChAliasFilePath(FDir.Folder()), aliases);

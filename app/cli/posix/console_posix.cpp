@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <csignal>
+#include <cstdlib>
 #include <thread>
 #include <vector>
 
@@ -36,6 +37,8 @@ void InstallStopHandler()
     sigemptyset(&set);
     sigaddset(&set, SIGINT);
     sigaddset(&set, SIGTERM);
+    // A closed terminal or a service manager's hang-up stops as SIGTERM does.
+    sigaddset(&set, SIGHUP);
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
     g_signalThread = std::thread([set] {
         int signal = 0;
@@ -43,6 +46,11 @@ void InstallStopHandler()
         }
         g_stop = true;
         MainThreadCalls::Wake();
+        // Asked again while stopping: whoever asks will not wait, so neither
+        // does the program. A copy of EpgDataCap_Bon it launched is let go.
+        while (sigwait(&set, &signal) != 0 || signal == SIGHUP) {
+        }
+        std::_Exit(128 + signal);
     });
 }
 
@@ -53,14 +61,9 @@ bool StopRequested()
 
 void AcknowledgeStopped()
 {
-    // After a stop signal the thread is done with the main loop's state and
-    // is joined before that state goes away at exit; without one it still
-    // waits in sigwait and is let go.
-    if (!g_signalThread.joinable())
-        return;
-    if (g_stop)
-        g_signalThread.join();
-    else
+    // The thread waits in sigwait for a second stop signal to the end, and
+    // touches nothing of the main loop's after the first: it is let go.
+    if (g_signalThread.joinable())
         g_signalThread.detach();
 }
 

@@ -18,7 +18,10 @@ HANDLE g_stopped = nullptr;
 
 BOOL WINAPI OnConsoleEvent(DWORD event)
 {
-    g_stop = true;
+    // Asked again while stopping: whoever asks will not wait, so neither
+    // does the program. A copy of EpgDataCap_Bon it launched is let go.
+    if (g_stop.exchange(true) && (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT))
+        ExitProcess(STATUS_CONTROL_C_EXIT);
     // The handler runs on a thread of its own; the main loop sleeps until woken.
     MainThreadCalls::Wake();
     // Windows ends the process as soon as this returns from a close, log-off
