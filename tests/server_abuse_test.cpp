@@ -6,13 +6,13 @@
 #include <chrono>
 #include <memory>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "remocon/protocol.h"
 #include "support/cli_server.h"
 #include "support/out_of_band.h"
 #include "support/server_fixture.h"
-#include "server/patcher.h"
 #include "support/standin.h"
 #include "support/tvtest_viewer.h"
 #include "support/viewer_client.h"
@@ -34,46 +34,37 @@ bool SettlesAt(const CliServer& server, const std::optional<ResourceCounts>& exp
 {
     if (!expected)
         return true;
-    return WaitFor([&] { return CountResources(server.Id()) == expected; }, 10000);
+    return WaitFor([&] { return CountResources(server.Id()) == expected; }, 30000);
 }
 
 // One hostile viewer of the given kind, left open when it is to linger.
 std::unique_ptr<ViewerClient> Hostile(std::uint16_t port, int kind)
 {
+    std::string padded = "GetChList";
+    padded.resize(RequestBufferSize - 1, '\0');
+    struct Kind {
+        std::string sends;  // "!": an out-of-band byte
+        int times;
+        bool leaves;
+    };
+    const Kind kinds[] = {
+        {"", 0, true},                     // gone at once
+        {"Hello", 1, false},               // an unknown request
+        {std::string(700, 'x'), 1, false}, // more than one receive of junk
+        {"!", 1, false},
+        {"GetCh", 1, true},                // half a request, then gone
+        {"SetCh:1", 1, true},              // a request, gone before the reply
+        {padded, 20, true},                // many requests, no reading, then gone
+        {"", 0, false},                    // connected and silent
+    };
+    const Kind& k = kinds[kind];
     auto viewer = std::make_unique<ViewerClient>();
     if (!viewer->Connect(port))
         return viewer;
-    std::string padded = "GetChList";
-    padded.resize(RequestBufferSize - 1, '\0');
-    switch (kind) {
-    case 0: // gone at once
+    for (int i = 0; i < k.times; ++i)
+        k.sends == "!" ? SendOutOfBand(viewer->Socket()) : viewer->Send(k.sends);
+    if (k.leaves)
         viewer->Disconnect();
-        break;
-    case 1: // an unknown request
-        viewer->Send("Hello");
-        break;
-    case 2: // more than one receive of junk
-        viewer->Send(std::string(700, 'x'));
-        break;
-    case 3: // an out-of-band byte
-        SendOutOfBand(viewer->Socket());
-        break;
-    case 4: // half a request, then gone
-        viewer->Send("GetCh");
-        viewer->Disconnect();
-        break;
-    case 5: // a request, gone before the reply
-        viewer->Send("SetCh:1");
-        viewer->Disconnect();
-        break;
-    case 6: // many requests, no reading, then gone
-        for (int i = 0; i < 20; ++i)
-            viewer->Send(padded);
-        viewer->Disconnect();
-        break;
-    default: // connected and silent
-        break;
-    }
     return viewer;
 }
 
@@ -129,6 +120,9 @@ TEST(PatchServerAbuse, ManyConnectionCyclesLeaveNothingBehind)
     CliServer server;
     ConfigureChannels(server, standin.Port());
     ASSERT_TRUE(server.Start()) << server.Errors();
+    // The port file comes before the server has closed the folder it synced
+    // after writing it; the line it prints next comes after.
+    ASSERT_TRUE(server.WaitForOutput("listening on port", 10000));
     const auto idle = CountResources(server.Id());
     constexpr int Cycles = 1000;
     for (int cycle = 0; cycle < Cycles; ++cycle) {
@@ -154,52 +148,36 @@ TEST(PatchServerAbuse, StarvedTheServerWaitsWithoutSpinningOrClosesOnlyTheConnec
 {
     StandIn standin;
     ASSERT_TRUE(standin.Start());
-    CliServer server;
-    ConfigureChannels(server, standin.Port());
-    ASSERT_TRUE(server.Start()) << server.Errors();
-    ViewerClient first, waiting, refused, later;
-    ASSERT_TRUE(first.Connect(server.Port()));
-    ASSERT_EQ(first.Ask("SetCh:1"), "0");
-    {
-        // Out of descriptors, a connection cannot be accepted and stays
-        // waiting; the server does not spin on it meanwhile, and serves the
-        // viewer it has.
-        TightLimit limit(server.Id(), TightLimit::Descriptors, 0);
+    CliServer server, full;  // full lets one viewer in
+    full.settings.MaxViewers = 1;
+    for (CliServer* s : {&server, &full}) {
+        ConfigureChannels(*s, standin.Port());
+        ASSERT_TRUE(s->Start()) << s->Errors();
+    }
+    ViewerClient first, waiting, only, over, refused, later;
+    // Out of descriptors, a connection cannot be accepted and stays waiting;
+    // over the viewer limit its refusal needs a descriptor too. Either way the
+    // server backs off instead of spinning, tells the failure once a second
+    // at most, and serves the viewer it has.
+    for (auto [s, have, comer] : {std::tuple{&server, &first, &waiting}, {&full, &only, &over}}) {
+        ASSERT_TRUE(have->Connect(s->Port()));
+        ASSERT_EQ(have->Ask("SetCh:1"), "0");
+        TightLimit limit(s->Id(), TightLimit::Descriptors, 0);
         if (!limit.Applied())
             GTEST_SKIP() << "this system cannot limit another process";
-        ASSERT_TRUE(waiting.Connect(server.Port()));
-        const long cpu = CpuTimeMs(server.Id()).value_or(0);
+        ASSERT_TRUE(comer->Connect(s->Port()));
+        const long cpu = CpuTimeMs(s->Id()).value_or(0);
         std::this_thread::sleep_for(1s);
-        EXPECT_LT(CpuTimeMs(server.Id()).value_or(0) - cpu, 300);
-        EXPECT_EQ(first.Ask("GetBonList"), TVTestList);
-        EXPECT_EQ(CountText(server.Output(), "viewer connected"), 1u) << server.Output();
+        EXPECT_LT(CpuTimeMs(s->Id()).value_or(0) - cpu, 300);
+        EXPECT_EQ(have->Ask("GetBonList"), TVTestList);
+        const std::string out = s->Output();
+        EXPECT_EQ(CountText(out, "viewer connected"), 1u) << out;
+        EXPECT_LE(CountText(out, "cannot accept") + CountText(out, "MaxViewers reached"), 2u) << out;
     }
     EXPECT_EQ(waiting.Ask("GetBonList"), TVTestList);
-    {
-        // Over the viewer limit as well, the refusal needs a descriptor too:
-        // it backs off just the same, and the failure is told once a second
-        // at most.
-        CliServer full;
-        ConfigureChannels(full, standin.Port());
-        full.settings.MaxViewers = 1;
-        ASSERT_TRUE(full.Start()) << full.Errors();
-        ViewerClient only, over;
-        ASSERT_TRUE(only.Connect(full.Port()));
-        ASSERT_EQ(only.Ask("GetBonList"), TVTestList);
-        {
-            TightLimit limit(full.Id(), TightLimit::Descriptors, 0);
-            ASSERT_TRUE(limit.Applied());
-            ASSERT_TRUE(over.Connect(full.Port()));
-            const long cpu = CpuTimeMs(full.Id()).value_or(0);
-            std::this_thread::sleep_for(1s);
-            EXPECT_LT(CpuTimeMs(full.Id()).value_or(0) - cpu, 300);
-            const std::string out = full.Output();
-            EXPECT_LE(CountText(out, "cannot accept") + CountText(out, "MaxViewers reached"), 2u) << out;
-        }
-        EXPECT_TRUE(over.ClosedByServer(5000));
-        EXPECT_TRUE(full.WaitForOutput("MaxViewers reached", 5000)) << full.Output();
-        EXPECT_EQ(only.Ask("GetBonList"), TVTestList);
-    }
+    EXPECT_TRUE(over.ClosedByServer(5000));
+    EXPECT_TRUE(full.WaitForOutput("MaxViewers reached", 5000)) << full.Output();
+    EXPECT_EQ(only.Ask("GetBonList"), TVTestList);
     if (Sanitized)
         GTEST_SKIP() << "a sanitizer reserves address space that no limit can leave room for";
     {
@@ -252,45 +230,4 @@ TEST(PatchServerAbuse, ConnectionsThatSendNothingCannotKeepAViewerOut)
     EXPECT_TRUE(oldest.ClosedByServer(5000));
     EXPECT_FALSE(younger.ClosedByServer(200));
     EXPECT_EQ(newcomer->Ask("SetCh:3"), "0");
-}
-
-TEST(PatchServerAbuse, OnlyAllowedAddressesAreServedAndAMalformedListFailsTheStart)
-{
-    StandIn standin;
-    ASSERT_TRUE(standin.Start());
-    // This test's address is 127.0.0.1: outside the list it is closed at
-    // once without a reply, and told with its address.
-    for (const auto& [allowed, served] : {std::pair{"10.0.0.0/8, 192.168.1.7", false}, {" 127.0.0.1 ", true},
-                                          {"10.0.0.0/8,*", true}}) {
-        CliServer server;
-        ConfigureChannels(server, standin.Port());
-        server.settings.AllowedViewers = allowed;
-        ASSERT_TRUE(server.Start()) << server.Errors();
-        ViewerClient viewer;
-        ASSERT_TRUE(viewer.Connect(server.Port()));
-        if (served) {
-            EXPECT_EQ(viewer.Ask("GetBonList"), TVTestList) << allowed;
-        } else {
-            EXPECT_TRUE(viewer.ClosedByServer(5000)) << allowed;
-            EXPECT_TRUE(server.WaitForOutput("viewer refused: not in AllowedViewers, address 127.0.0.1", 5000))
-                << server.Output();
-            EXPECT_EQ(CountText(server.Output(), "viewer connected"), 0u);
-        }
-    }
-    // A malformed entry is named, and nothing is served: by the command line
-    // (status 2), and by the server itself, whose failure text the window shows.
-    CliServer bad;
-    ConfigureChannels(bad, standin.Port());
-    bad.settings.AllowedViewers = "192.168.0.0/16, 192.168.1/24";
-    ASSERT_TRUE(bad.Start({}, false));
-    EXPECT_EQ(bad.WaitForExit(10000), std::optional<int>(2));
-    EXPECT_NE(bad.Errors().find("\"192.168.1/24\""), std::string::npos) << bad.Errors();
-    TPatchedRemoconMasterThread server(0, "127.0.0.1", standin.Port(), false, "", "", "", bad.channels, bad.aliases,
-                                       true, true);
-    server.SetAllowedViewers(std::string("10.0.0.1/33"));
-    server.Resume();
-    server.WaitFor();
-    EXPECT_FALSE(server.FSucceeded);
-    EXPECT_NE(server.FErrorMessage.find("AllowedViewers の「10.0.0.1/33」"), std::string::npos) << server.FErrorMessage;
-    EXPECT_EQ(server.ListeningPort(), 0);
 }

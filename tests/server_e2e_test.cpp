@@ -1,22 +1,24 @@
 // The patch server as users run it: "vernwick-cli serve" between viewers and
-// the stand-in EpgDataCap_Bon, all real processes on loopback.
+// the stand-in EpgDataCap_Bon, all real processes on loopback. Most cases are
+// conversations: what a viewer sends, what EpgDataCap_Bon receives, what the
+// viewer gets back and what the server tells meanwhile.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <functional>
+#include <map>
 #include <mutex>
 #include <thread>
 
-#include "channel/channel_files.h"
 #include "common/file_io.h"
-#include "common/parse_int.h"
 #include "net/socket.h"
 #include "process/child_process.h"
 #include "remocon/protocol.h"
 #include "server/patcher.h"
-#include "support/cli_server.h"
 #include "support/alias_rows.h"
+#include "support/cli_server.h"
 #include "support/free_port.h"
 #include "support/server_fixture.h"
 #include "support/standin.h"
@@ -30,240 +32,294 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using Requests = std::vector<std::string>;
 
+// Who speaks: a viewer of the server by number, or someone at
+// EpgDataCap_Bon's own port.
+constexpr int Direct = -1;
+// Replies that are not texts: the connection ends without one; the bytes
+// EpgDataCap_Bon gives the same request asked directly.
+const std::string Closed = "(closed)";
+const std::string Relayed = "(relayed)";
+// Sent: the speaker closes its connection.
+const std::string Leaves = "(leaves)";
+const Requests Nothing;
+// The link's look at EpgDataCap_Bon's levels, which also starts every selection.
+const Requests Queries{"GetBonList", "GetSpaceList", "GetChList", "GetServiceList"};
+const std::string TVTest = "0\t0\t0\tTVTest";
+
+Requests Plus(Requests first, const Requests& then)
+{
+    first.insert(first.end(), then.begin(), then.end());
+    return first;
+}
+
+// The channel list of ConfigureChannels with the given current channel.
+std::string ChList(char current)
+{
+    return std::string("0\t") + current + "\t0\tSogo2\t1\t\x82\x61\x82\x72\x93\xFA\x83\x65\x83\x8C\t2\tSogo1\t3\tShop";
+}
+
+struct Step {
+    int who;
+    std::string send;
+    std::string reply;                 // exact, a prefix when it ends in '*', Closed or Relayed
+    std::optional<Requests> upstream;  // what EpgDataCap_Bon received meanwhile
+    std::string told = {};             // a line the server prints; "#..." one in EpgDataCap_Bon's log
+};
+
+struct Scenario {
+    const char* name;
+    std::vector<std::string> standin;  // its fault switches
+    std::vector<std::string> serve;    // serve's own options
+    std::function<void(Settings&)> settings;
+    std::string tree;                  // the stand-in's tree in place of its own
+    std::vector<Step> steps;
+    int links = -1;                    // connections EpgDataCap_Bon saw, direct ones included
+    int replyWithinMs = 10000;
+};
+
+bool Matches(const std::optional<std::string>& got, const std::string& wanted)
+{
+    if (!got)
+        return false;
+    if (!wanted.empty() && wanted.back() == '*')
+        return got->compare(0, wanted.size() - 1, wanted, 0, wanted.size() - 1) == 0;
+    return *got == wanted;
+}
+
+void Converse(const Scenario& s)
+{
+    SCOPED_TRACE(s.name);
+    StandIn standin;
+    std::vector<std::string> args = s.standin;
+    if (!s.tree.empty()) {
+        ASSERT_TRUE(ReplaceFileAtomically(standin.File("tree.txt"), s.tree));
+        args.insert(args.end(), {"--tree", standin.File("tree.txt")});
+    }
+    ASSERT_TRUE(standin.Start(args));
+    CliServer server;
+    ConfigureChannels(server, standin.Port());
+    if (s.settings)
+        s.settings(server.settings);
+    ASSERT_TRUE(server.Start(s.serve)) << server.Errors();
+    std::map<int, ViewerClient> parties;
+    const auto party = [&](int who) -> ViewerClient& {
+        auto [at, fresh] = parties.try_emplace(who);
+        if (fresh)
+            EXPECT_TRUE(at->second.Connect(who == Direct ? standin.Port() : server.Port())) << who;
+        return at->second;
+    };
+    std::size_t seen = 0;
+    for (std::size_t i = 0; i < s.steps.size(); ++i) {
+        const Step& step = s.steps[i];
+        SCOPED_TRACE("step " + std::to_string(i) + " " + step.send);
+        ViewerClient& speaker = party(step.who);
+        std::optional<std::string> got;
+        if (step.send == Leaves)
+            speaker.Disconnect();
+        else
+            got = speaker.Ask(step.send, s.replyWithinMs);
+        if (step.reply == Closed) {
+            EXPECT_FALSE(got) << *got;
+            EXPECT_TRUE(speaker.ClosedByServer(5000));
+        } else if (step.send != Leaves && step.reply != Relayed) {
+            EXPECT_TRUE(Matches(got, step.reply)) << got.value_or("(none)");
+        }
+        if (!step.told.empty() && step.told.front() == '#')
+            EXPECT_TRUE(WaitFor([&] { return CountLines(standin.LogLines(), step.told) > 0; }, 10000));
+        else if (!step.told.empty())
+            EXPECT_TRUE(server.WaitForOutput(step.told, 10000)) << server.Output();
+        const Requests upstream = standin.RequestsSince(seen);
+        if (step.upstream)
+            EXPECT_EQ(upstream, *step.upstream);
+        if (step.reply == Relayed) {
+            EXPECT_EQ(got, party(Direct).Ask(step.send));
+            standin.RequestsSince(seen);
+        }
+    }
+    EXPECT_TRUE(server.Running());
+    if (s.links >= 0)
+        EXPECT_EQ(CountLines(standin.LogLines(), "#open"), std::size_t(s.links));
+}
+
+const Scenario Conversations[] = {
+    {.name = "the virtual tuner answers itself and switches only the levels that differ",
+#ifndef _WIN32
+     .settings = [](Settings& s) { s.RemoconAddr = ""; },  // this machine, as on Windows
+#endif
+     .steps = {
+         {0, "GetBonList", TVTest, Queries, "connected to EpgDataCap_Bon, which is on the list's channel 2"},
+         {0, "GetSpaceList", "0\t0\t0\t\x8D\xAC\x8D\xDD\x83\x66\x83\x57\x83\x5E\x83\x8B", Nothing},
+         {0, "GetChList", ChList('2'), Nothing},
+         {0, "GetServiceList2", ChList('2'), Nothing},
+         {0, "SetBon:0", "0", Nothing},
+         {0, "SetSpace:1", "2", Nothing},
+         {0, "SetCh:4", "2", Nothing},
+         {0, "SetCh:-1", "2", Nothing},
+         {0, "SetCh:0", "0", Plus(Queries, {"SetService:1025"})},
+         // Another BonDriver puts the lower levels on their first entries
+         // (space 1, channel 0, service 151): the channel's switch brings
+         // the service wanted. Text after the number does not count.
+         {0, "SetCh:1\r\n", "0", Requests{"GetBonList", "SetBon:2", "GetSpaceList", "GetChList", "SetCh:5", "GetServiceList"}},
+         {1, "GetChList", ChList('1'), Nothing, "viewer connected, viewers now 2"},
+         {1, "SetService2:3", "0", Requests{"GetBonList", "GetSpaceList", "SetSpace:4", "GetChList", "GetServiceList"}},
+         {1, "SetCh:3", "0", Queries},
+         {0, "GetServiceList2", ChList('3'), Nothing},
+         {0, "GetServiceList", Relayed, Requests{"GetServiceList"}},
+         {0, "SetService:55", Relayed},
+         {0, "SetService:999", "1"},
+         {0, "GetNowPgInfo", Relayed},
+         {0, "GetNextPgInfo", Relayed},
+         // A channel without services lists none, which fails the exchange.
+         {Direct, "SetBon:0", "0"},
+         {Direct, "SetCh:12", "0"},
+         {0, "GetServiceList", "-1\t0", Requests{"GetServiceList"}},
+         // What the server does not know ends that viewer's connection only.
+         {0, "Hello", Closed, Nothing},
+         {1, "GetBonList", TVTest},
+         {1, "GetChList\r\n", Closed, Nothing}},
+     .links = 2},
+    {.name = "the last viewer's leave re-selects its channel and drops the link",
+     .steps = {{0, "SetCh:3", "0"},
+               {1, "GetServiceList", "0\t55\t*", Requests{"GetServiceList"}, "viewers now 2"},
+               {0, Leaves, "", Nothing, "viewer disconnected, viewers now 1"},
+               {Direct, "SetBon:0", "0"},  // someone else moves EpgDataCap_Bon away
+               {1, Leaves, "", Requests{"GetBonList", "SetBon:2", "GetSpaceList", "SetSpace:4", "GetChList",
+                                        "GetServiceList"},
+                "last viewer gone, connection to EpgDataCap_Bon closed"}},
+     .links = 2},
+    {.name = "MultiTuner off refuses another BonDriver after asking",
+     .standin = {"--select", "2,1,5,141"},
+     .settings = [](Settings& s) { s.MultiTuner = false; },
+     .steps = {{0, "GetChList", ChList('1'), Queries},
+               {0, "SetCh:0", "2", Requests{"GetBonList"}},
+               {0, "GetChList", ChList('0'), Nothing},  // recorded although refused
+               {0, "SetCh:3", "0", Requests{"GetBonList", "GetSpaceList", "SetSpace:4", "GetChList", "GetServiceList"}}}},
+    {.name = "unknown current values select every level",
+     .standin = {"--current-unknown"},
+     .steps = {{0, "GetChList", ChList('0'), Queries},
+               {0, "SetCh:2", "0", Requests{"GetBonList", "SetBon:0", "GetSpaceList", "SetSpace:0", "GetChList",
+                                            "SetCh:3", "GetServiceList", "SetService:1024"}}}},
+    {.name = "a refused selection is passed on and ends the switch",
+     .standin = {"--set-status", "5"},
+     .steps = {{0, "SetCh:1", "5", Plus(Queries, {"GetBonList", "SetBon:2"})}}},
+    {.name = "EpgDataCap_Bon gone in the middle of a switch",
+     .standin = {"--exit-after", "6"},
+     .steps = {{0, "SetCh:1", "-1", Plus(Queries, {"GetBonList", "SetBon:2", "GetSpaceList"})},
+               {0, "SetCh:0", Closed, Nothing, "connection to EpgDataCap_Bon lost"}},
+     .links = 1},
+    {.name = "EpgDataCap_Bon unreachable: the connection is closed at once",
+     .settings = [](Settings& s) { s.RemoconPort = std::to_string(FreePort()); },
+     .steps = {{0, "GetBonList", Closed, Nothing, "viewer refused: リモコン接続に失敗しました。 (127.0.0.1:"}},
+     .links = 0},
+    // Replies that fail the exchange within the reply bound, or leave the
+    // link out of step, so that the next request goes over a new one: none,
+    // one after an out-of-band byte (the wait is for readable data only),
+    // one that never goes quiet, one that grows without end, and one cut by
+    // a pause, whose rest must not answer the next request. The never quiet
+    // one is the viewer's GetServiceList (the link's own four come first);
+    // on a busy machine it may be cut instead, which fails it just as well.
+    {.name = "no reply",
+     .standin = {"--silent-on", "SetService"},
+     .serve = {"--reply-timeout", "1000"},
+     .steps = {{0, "SetService:1025", "-1"}, {0, "GetNextPgInfo", "0\t*", {}, "reconnected to EpgDataCap_Bon"}},
+     .links = 2,
+     .replyWithinMs = 3000},
+    {.name = "an out-of-band byte",
+     .standin = {"--urgent-on", "SetService", "--delay", "SetService=4000"},
+     .serve = {"--reply-timeout", "1000"},
+     .steps = {{0, "SetService:1025", "-1"}, {0, "GetNextPgInfo", "0\t*", {}, "reconnected to EpgDataCap_Bon"}},
+     .links = 2,
+     .replyWithinMs = 3000},
+    {.name = "never quiet",
+     .standin = {"--trickle-on", "GetServiceList", "--fault-at", "5"},
+     .serve = {"--reply-timeout", "1000"},
+     .steps = {{0, "GetServiceList", "-1\t0"}, {0, "GetNextPgInfo", "0\t*", {}, "reconnected to EpgDataCap_Bon"}},
+     .links = 2,
+     .replyWithinMs = 3000},
+    {.name = "without end",
+     .standin = {"--flood-on", "GetNowPgInfo"},
+     .serve = {"--reply-timeout", "1000"},
+     .steps = {{0, "GetNowPgInfo", "-1"}, {0, "GetNextPgInfo", "0\t*", {}, "reconnected to EpgDataCap_Bon"}},
+     .links = 2,
+     .replyWithinMs = 3000},
+    {.name = "cut by a pause",
+     .standin = {"--split", "100", "--split-on", "GetNowPgInfo"},
+     .serve = {"--reply-timeout", "1000"},
+     .steps = {{0, "GetNowPgInfo", "0\t\x82\x6D\x82\x67*", {}, "#rest"},
+               {0, "GetNextPgInfo", "0\t*", {}, "reconnected to EpgDataCap_Bon"}},
+     .links = 2,
+     .replyWithinMs = 3000},
+    // A reply longer than one receive, its pieces back to back, is one reply.
+    {.name = "a long reply",
+     .tree = "bon\tB\t0\nspace\tS\t0\nch\tC\t0\nservice\t" + std::string(300, 'A') + "\t1\nservice\tBeta\t2\n",
+     .steps = {{0, "GetServiceList", Relayed, Plus(Queries, {"GetServiceList"})}}},
+    // A failed text exchange has no reply to give and ends that viewer's
+    // session; the other viewer's gets a new link.
+    {.name = "EpgDataCap_Bon closes the link",
+     .standin = {"--close-on", "GetNowPgInfo"},
+     .steps = {{1, "GetBonList", TVTest},
+               {0, "GetNowPgInfo", Closed, {}, "connection to EpgDataCap_Bon lost"},
+               {1, "SetService:1025", "0", {}, "reconnected to EpgDataCap_Bon"}},
+     .links = 2},
+    // This test's address is 127.0.0.1; outside the list it is closed at
+    // once, told with its address, and EpgDataCap_Bon is never reached.
+    {.name = "not an allowed address",
+     .settings = [](Settings& s) { s.AllowedViewers = "10.0.0.0/8, 192.168.1.7"; },
+     .steps = {{0, "GetBonList", Closed, {}, "viewer refused: not in AllowedViewers, address 127.0.0.1"}},
+     .links = 0},
+    {.name = "an allowed address",
+     .settings = [](Settings& s) { s.AllowedViewers = " 127.0.0.1 "; },
+     .steps = {{0, "GetBonList", TVTest}}},
+    {.name = "anyone allowed",
+     .settings = [](Settings& s) { s.AllowedViewers = "10.0.0.0/8,*"; },
+     .steps = {{0, "GetBonList", TVTest}}},
+};
+
 } // namespace
 
-TEST(PatchServer, VirtualTunerAnswersByteExactAndForwardsTheRest)
+TEST(PatchServer, Conversations)
 {
-    StandIn standin;
-    ASSERT_TRUE(standin.Start());
-    CliServer server;
-    ConfigureChannels(server, standin.Port());
-#ifndef _WIN32
-    server.settings.RemoconAddr = "";  // this machine, as on Windows
-#endif
-    ASSERT_TRUE(server.Start()) << server.Errors();
-
-    ViewerClient viewer, other, direct;
-    ASSERT_TRUE(viewer.Connect(server.Port()));
-    ASSERT_TRUE(other.Connect(server.Port()));
-    EXPECT_EQ(viewer.Ask("GetBonList"), "0\t0\t0\tTVTest");
-    EXPECT_EQ(viewer.Ask("GetSpaceList"), "0\t0\t0\t\x8D\xAC\x8D\xDD\x83\x66\x83\x57\x83\x5E\x83\x8B");
-    // The stand-in starts on service 1024, which is virtual channel 2.
-    const std::string chList = "0\t2\t0\tSogo2\t1\t\x82\x61\x82\x72\x93\xFA\x83\x65\x83\x8C\t2\tSogo1\t3\tShop";
-    EXPECT_EQ(viewer.Ask("GetChList"), chList);
-    EXPECT_EQ(viewer.Ask("GetServiceList2"), chList);
-    EXPECT_EQ(viewer.Ask("SetBon:0"), "0");
-    EXPECT_EQ(viewer.Ask("SetSpace:1"), "2");
-    EXPECT_EQ(viewer.Ask("SetCh:4"), "2");
-    EXPECT_EQ(viewer.Ask("SetCh:-1"), "2");
-    std::size_t seen = standin.Requests().size();
-    EXPECT_EQ(viewer.Ask("SetCh:1\r\n"), "0");
-    EXPECT_EQ(standin.RequestsSince(seen),
-              (Requests{"GetBonList", "SetBon:2", "GetSpaceList", "GetChList", "SetCh:5", "GetServiceList"}));
-    EXPECT_EQ(other.Ask("GetChList"), "0\t1" + chList.substr(3));
-    // SetService2 is SetCh by another name.
-    EXPECT_EQ(other.Ask("SetService2:3"), "0");
-    EXPECT_EQ(standin.RequestsSince(seen),
-              (Requests{"GetBonList", "GetSpaceList", "SetSpace:4", "GetChList", "GetServiceList"}));
-    EXPECT_EQ(viewer.Ask("GetServiceList2"), "0\t3" + chList.substr(3));
-
-    // Forwarded commands come back exactly as EpgDataCap_Bon gave them.
-    ASSERT_TRUE(direct.Connect(standin.Port()));
-    for (const char* request : {"GetServiceList", "SetService:55", "SetService:999", "GetNowPgInfo", "GetNextPgInfo"}) {
-        const auto relayed = viewer.Ask(request);
-        ASSERT_TRUE(relayed) << request;
-        EXPECT_EQ(relayed, direct.Ask(request)) << request;
-    }
-    EXPECT_EQ(viewer.Ask("SetService:999"), "1");
-    // A channel without services lists none, which fails the exchange: the
-    // viewer gets the failure, status -1 and current 0.
-    EXPECT_EQ(direct.Ask("SetBon:0"), "0");
-    EXPECT_EQ(direct.Ask("SetCh:12"), "0");
-    EXPECT_EQ(viewer.Ask("GetServiceList"), "-1\t0");
-
-    // A request the server does not know ends that viewer's connection only.
-    EXPECT_FALSE(viewer.Ask("Hello"));
-    EXPECT_TRUE(viewer.ClosedByServer(2000));
-    EXPECT_EQ(other.Ask("GetBonList"), "0\t0\t0\tTVTest");
-    EXPECT_FALSE(other.Ask("GetChList\r\n"));
-    EXPECT_TRUE(other.ClosedByServer(2000));
-    EXPECT_TRUE(server.Running());
-}
-
-TEST(PatchServer, ViewersShareOneUpstreamAndTheLastOneReselectsAndDropsIt)
-{
-    StandIn standin;
-    ASSERT_TRUE(standin.Start());
-    CliServer server;
-    ConfigureChannels(server, standin.Port());
-    ASSERT_TRUE(server.Start()) << server.Errors();
-
-    ViewerClient first, second, direct;
-    ASSERT_TRUE(first.Connect(server.Port()));
-    ASSERT_TRUE(second.Connect(server.Port()));
-    EXPECT_EQ(first.Ask("SetCh:3"), "0");
-    EXPECT_EQ(second.Ask("GetServiceList").value_or("").substr(0, 5), "0\t55\t");
-    EXPECT_EQ(CountLines(standin.LogLines(), "#open"), 1u);
-
-    first.Disconnect();
-    ASSERT_TRUE(server.WaitForOutput("viewer disconnected, viewers now 1", 5000)) << server.Output();
-
-    // Someone else moves EpgDataCap_Bon away; the last viewer's leave puts
-    // back the channel that viewer chose, then closes the link.
-    ASSERT_TRUE(direct.Connect(standin.Port()));
-    EXPECT_EQ(direct.Ask("SetBon:0"), "0");
-    direct.Disconnect();
-    std::size_t seen = standin.Requests().size();
-    second.Disconnect();
-    ASSERT_TRUE(server.WaitForOutput("last viewer gone, connection to EpgDataCap_Bon closed", 5000)) << server.Output();
-    ASSERT_TRUE(WaitFor([&] { return CountLines(standin.LogLines(), "#close") == 2; }, 5000));
-    EXPECT_EQ(standin.RequestsSince(seen),
-              (Requests{"GetBonList", "SetBon:2", "GetSpaceList", "SetSpace:4", "GetChList", "GetServiceList"}));
-
-    const std::string out = server.Output();
-    EXPECT_NE(out.find("connected to EpgDataCap_Bon, which is on the list's channel 2\n"), std::string::npos) << out;
-    EXPECT_NE(out.find("viewer connected, viewers now 2\n"), std::string::npos) << out;
-    EXPECT_NE(out.find("viewer disconnected, viewers now 0\n"), std::string::npos) << out;
-}
-
-TEST(PatchServer, UpstreamFailuresAreBoundedAndTheLinkIsReplaced)
-{
-    {
-        // Unreachable: the accepted connection is closed at once.
-        CliServer server;
-        const std::uint16_t nobody = FreePort();
-        ConfigureChannels(server, nobody);
-        ASSERT_TRUE(server.Start()) << server.Errors();
-        ViewerClient viewer;
-        ASSERT_TRUE(viewer.Connect(server.Port()));
-        EXPECT_TRUE(viewer.ClosedByServer(5000));
-        EXPECT_TRUE(server.WaitForOutput(
-            "viewer refused: リモコン接続に失敗しました。 (127.0.0.1:" + std::to_string(nobody) + ": ", 5000))
-            << server.Output();
-        EXPECT_TRUE(server.Running());
-    }
-    // Replies that fail the exchange within the reply bound (1 s here) and
-    // leave the link out of step, so that the next request goes over a new
-    // one: none, one after an out-of-band byte (the wait is for readable
-    // data only), one that never goes quiet, one that grows without end, and
-    // one cut by a pause, whose rest must not answer the next request. The
-    // never quiet one is the viewer's GetServiceList (the fifth request, after
-    // the link's four of its own); on a busy machine it may be cut instead,
-    // which fails it just as well.
-    struct Fault {
-        std::vector<std::string> args;
-        const char* request;
-        const char* reply; // what the viewer gets, or its start
-    };
-    const Fault faults[] = {
-        {{"--silent-on", "SetService"}, "SetService:1025", "-1"},
-        {{"--urgent-on", "SetService", "--delay", "SetService=4000"}, "SetService:1025", "-1"},
-        {{"--trickle-on", "GetServiceList", "--fault-at", "5"}, "GetServiceList", "-1\t0"},
-        {{"--flood-on", "GetNowPgInfo"}, "GetNowPgInfo", "-1"},
-        {{"--split", "100", "--split-on", "GetNowPgInfo"}, "GetNowPgInfo", "0\t\x82\x6D\x82\x67"},
-    };
-    for (const Fault& fault : faults) {
-        SCOPED_TRACE(fault.args.front());
-        StandIn standin;
-        ASSERT_TRUE(standin.Start(fault.args));
-        CliServer server;
-        ConfigureChannels(server, standin.Port());
-        ASSERT_TRUE(server.Start({"--reply-timeout", "1000"})) << server.Errors();
-        ViewerClient viewer;
-        ASSERT_TRUE(viewer.Connect(server.Port()));
-        const auto started = Clock::now();
-        EXPECT_EQ(viewer.Ask(fault.request, 8000).value_or("").substr(0, std::string(fault.reply).size()), fault.reply);
-        EXPECT_LT(ElapsedMs(started), 3000);
-        std::this_thread::sleep_for(200ms); // the rest of a cut reply arrives
-        EXPECT_EQ(viewer.Ask("GetNextPgInfo").value_or("").substr(0, 2), "0\t");
-        EXPECT_TRUE(server.WaitForOutput("reconnected to EpgDataCap_Bon", 5000)) << server.Output();
-        EXPECT_EQ(CountLines(standin.LogLines(), "#open"), 2u);
-    }
-    {
-        // EpgDataCap_Bon closes the link: a failed text exchange has no
-        // reply to give and ends that viewer's session; the other viewer's
-        // session notices the dead link and gets a new one.
-        StandIn standin;
-        ASSERT_TRUE(standin.Start({"--close-on", "GetNowPgInfo"}));
-        CliServer server;
-        ConfigureChannels(server, standin.Port());
-        ASSERT_TRUE(server.Start()) << server.Errors();
-        ViewerClient first, second;
-        ASSERT_TRUE(first.Connect(server.Port()));
-        ASSERT_TRUE(second.Connect(server.Port()));
-        EXPECT_FALSE(first.Ask("GetNowPgInfo"));
-        EXPECT_TRUE(first.ClosedByServer(2000));
-        EXPECT_TRUE(server.WaitForOutput("connection to EpgDataCap_Bon lost", 5000)) << server.Output();
-        EXPECT_TRUE(server.WaitForOutput("reconnected to EpgDataCap_Bon", 5000)) << server.Output();
-        EXPECT_EQ(second.Ask("SetService:1025"), "0");
-        EXPECT_EQ(CountLines(standin.LogLines(), "#open"), 2u);
-    }
+    for (const Scenario& scenario : Conversations)
+        Converse(scenario);
 }
 
 TEST(PatchServer, StartFailuresAreReportedWithTheirTexts)
 {
     const socket_t taken = CreateListenSocket(0, 1);
-    for (const bool channelFiles : {true, false}) {
+    const std::string port = std::to_string(LocalPort(taken));
+    struct Case {
+        std::vector<std::string> args;
+        bool channelFiles;
+        const char* allowedViewers;
+        int status;         // 2: refused before anything runs
+        std::string error;  // the system's text, then what failed and the system's reason
+    };
+    const Case cases[] = {
+        {{}, true, nullptr, 1, "パッチサーバーを開始できません。 (ポート " + port + ": "},
+        {{}, false, nullptr, 1, "BonDriver_TVTest(TVTest).ChSet.txt は開けません ("},
+        {{"--reply-timeout", "abc"}, true, nullptr, 2, "--reply-timeout takes a positive number"},
+        {{"--idle-limit", "99999999999"}, true, nullptr, 2, "--idle-limit takes a positive number"},
+        {{}, true, "192.168.0.0/16, 192.168.1/24", 2, "\"192.168.1/24\""},
+    };
+    for (const Case& c : cases) {
         CliServer server;
         ConfigureChannels(server, FreePort());
-        server.settings.ServerPort = std::to_string(LocalPort(taken));  // ignored without the files
-        ASSERT_TRUE(server.Start({}, false, channelFiles));
-        const auto status = server.WaitForExit(10000);
-        ASSERT_TRUE(status);
-        EXPECT_NE(*status, 0);
-        // The system's text, then the port or the file and the system's reason.
-        EXPECT_NE(server.Errors().find(channelFiles ? "パッチサーバーを開始できません。 (ポート " +
-                                                          std::to_string(LocalPort(taken)) + ": "
-                                                    : std::string("BonDriver_TVTest(TVTest).ChSet.txt は開けません (")),
-                  std::string::npos)
-            << server.Errors();
+        server.settings.ServerPort = port;  // ignored unless everything else is right
+        if (c.allowedViewers)
+            server.settings.AllowedViewers = c.allowedViewers;
+        ASSERT_TRUE(server.Start(c.args, false, c.channelFiles));
+        EXPECT_EQ(server.WaitForExit(10000), std::optional<int>(c.status)) << c.error;
+        EXPECT_NE(server.Errors().find(c.error), std::string::npos) << server.Errors();
     }
     CloseSocket(taken);
-    // A bad option value is told and ends the command with 2 before anything runs.
-    for (const auto& [option, value] : {std::pair{"--reply-timeout", "abc"}, {"--idle-limit", "99999999999"}}) {
-        CliServer server;
-        ConfigureChannels(server, FreePort());
-        ASSERT_TRUE(server.Start({option, value}, false));
-        EXPECT_EQ(server.WaitForExit(10000), std::optional<int>(2)) << option << server.Errors();
-        EXPECT_NE(server.Errors().find(std::string(option) + " takes a positive number"), std::string::npos)
-            << server.Errors();
-    }
-}
-
-TEST(PatchServer, StopsAtOnceWithViewersConnectedAndAnUpstreamRequestHanging)
-{
-    // The server as the window runs it, in this process: EpgDataCap_Bon
-    // never answers SetService, and the reply bound is the usual 15 s, far
-    // longer than the stop may take.
-    StandIn standin;
-    ASSERT_TRUE(standin.Start({"--silent-on", "SetService"}));
-    CliServer files;
-    ConfigureChannels(files, standin.Port());
-    auto server = std::make_unique<TPatchedRemoconMasterThread>(0, "127.0.0.1", standin.Port(), false, "", "", "",
-                                                                 files.channels, files.aliases, true, true);
-    server->Resume();
-    ASSERT_TRUE(WaitFor([&] { return server->ListeningPort() != 0; }, 5000));
-    ViewerClient first, second, hanging;
-    for (ViewerClient* viewer : {&first, &second, &hanging}) {
-        ASSERT_TRUE(viewer->Connect(server->ListeningPort()));
-        EXPECT_EQ(viewer->Ask("GetBonList"), "0\t0\t0\tTVTest");
-    }
-    ASSERT_TRUE(hanging.Send("SetService:1025"));
-    ASSERT_TRUE(WaitFor([&] { return CountLines(standin.Requests(), "SetService:1025") == 1; }, 5000));
-    const auto started = Clock::now();
-    server->Terminate();
-    server->WaitFor();
-    EXPECT_LT(ElapsedMs(started), 5000);
-    EXPECT_TRUE(server->FSucceeded);
-    server.reset();
-    // The request in flight failed like any other failed exchange, then every
-    // session ended, and the link with them; the cut left it out of step, so
-    // the last channel went again over a connection of its own.
-    EXPECT_EQ(hanging.Receive(1000), "-1");
-    for (ViewerClient* viewer : {&first, &second, &hanging})
-        EXPECT_TRUE(viewer->ClosedByServer(2000));
-    EXPECT_TRUE(WaitFor([&] { return CountLines(standin.LogLines(), "#close") == 2; }, 5000));
-    EXPECT_EQ(CountLines(standin.LogLines(), "#open"), 2u);
+    // The server's own failure text, which the window shows.
+    TPatchedRemoconMasterThread server(0, "127.0.0.1", FreePort(), false, "", "", "", {}, {}, true, true);
+    server.SetAllowedViewers(std::string("10.0.0.1/33"));
+    server.Resume();
+    server.WaitFor();
+    EXPECT_FALSE(server.FSucceeded);
+    EXPECT_NE(server.FErrorMessage.find("AllowedViewers の「10.0.0.1/33」"), std::string::npos) << server.FErrorMessage;
+    EXPECT_EQ(server.ListeningPort(), 0);
 }
 
 TEST(PatchServer, EndsTheSessionsOfSilentViewersAndOfViewersThatNeverRead)
@@ -271,61 +327,55 @@ TEST(PatchServer, EndsTheSessionsOfSilentViewersAndOfViewersThatNeverRead)
     StandIn standin;
     ASSERT_TRUE(standin.Start());
     {
+        // Each viewer's own silence counts: one that keeps asking stays.
         CliServer server;
         ConfigureChannels(server, standin.Port());
         ASSERT_TRUE(server.Start({"--idle-limit", "600"})) << server.Errors();
         ViewerClient silent, busy;
-        ASSERT_TRUE(silent.Connect(server.Port()));
-        ASSERT_TRUE(busy.Connect(server.Port()));
+        ASSERT_TRUE(silent.Connect(server.Port()) && busy.Connect(server.Port()));
         EXPECT_FALSE(silent.ClosedByServer(300));
-        for (int i = 0; i < 6; ++i) {
-            EXPECT_EQ(busy.Ask("GetBonList"), "0\t0\t0\tTVTest");
-            std::this_thread::sleep_for(200ms);
-        }
-        EXPECT_TRUE(silent.ClosedByServer(3000));
+        int asked = 0;
+        for (; asked < 50 && !silent.ClosedByServer(200); ++asked)
+            EXPECT_EQ(busy.Ask("GetBonList"), TVTest);
+        EXPECT_LT(asked, 50);
         EXPECT_EQ(busy.Ask("SetBon:0"), "0");
     }
-    {
-        // Eight viewers that ask and never read, each request padded to a
-        // whole receive as the server reads them, beside one that reads.
-        // Replies of some 200 kB fill their buffers after a few dozen; each
-        // is dropped once a reply cannot be sent in time, and the honest
-        // viewer, asking what goes upstream and what does not, never waits
-        // on them.
-        CliServer server;
-        ConfigureChannels(server, standin.Port());
-        server.settings.ChListReplyLimit = 0;
-        server.channels.clear();
-        server.aliases.clear();
-        for (int i = 0; i < 4000; ++i) {
-            server.channels.push_back({"Channel number " + std::to_string(i) + " with a long name for its size",
-                                       static_cast<std::uint32_t>(i)});
-            server.aliases.push_back(AliasRow(i, 0, 0, 3, 1024));
-        }
-        ASSERT_TRUE(server.Start()) << server.Errors();
-        ViewerClient hostile[8], busy;
-        ASSERT_TRUE(busy.Connect(server.Port()));
-        std::string padded = "GetChList";
-        padded.resize(RequestBufferSize - 1, '\0');
-        for (ViewerClient& h : hostile) {
-            ASSERT_TRUE(h.Connect(server.Port()));
-            for (int i = 0; i < 80; ++i)
-                ASSERT_TRUE(h.Send(padded)) << i;
-        }
-        long slowest = 0;
-        for (int i = 0; i < 12; ++i) {
-            for (const char* request : {"GetBonList", "GetServiceList", "SetCh:0"}) {
-                const auto started = Clock::now();
-                EXPECT_EQ(busy.Ask(request, 10000).value_or("").substr(0, 1), "0") << request;
-                slowest = std::max(slowest, ElapsedMs(started));
-            }
-            std::this_thread::sleep_for(500ms);
-        }
-        std::printf("an honest viewer's slowest exchange beside 8 that never read: %ld ms\n", slowest);
-        EXPECT_LT(slowest, 4000);
-        EXPECT_TRUE(server.WaitForOutput("viewer disconnected, viewers now 1", 10000)) << server.Output();
-        EXPECT_EQ(busy.Ask("GetBonList"), "0\t0\t0\tTVTest");
+    // Eight viewers that ask and never read, each request padded to a whole
+    // receive as the server reads them, beside one that reads. Replies of
+    // some 200 kB fill their buffers after a few dozen; each is dropped once
+    // a reply cannot be sent in time, and the honest viewer, asking what goes
+    // upstream and what does not, never waits on them.
+    CliServer server;
+    ConfigureChannels(server, standin.Port());
+    server.settings.ChListReplyLimit = 0;
+    server.channels.clear();
+    server.aliases.clear();
+    for (int i = 0; i < 4000; ++i) {
+        server.channels.push_back({"Channel number " + std::to_string(i) + " with a long name for its size",
+                                   static_cast<std::uint32_t>(i)});
+        server.aliases.push_back(AliasRow(i, 0, 0, 3, 1024));
     }
+    ASSERT_TRUE(server.Start()) << server.Errors();
+    ViewerClient hostile[8], busy;
+    ASSERT_TRUE(busy.Connect(server.Port()));
+    std::string padded = "GetChList";
+    padded.resize(RequestBufferSize - 1, '\0');
+    for (ViewerClient& h : hostile) {
+        ASSERT_TRUE(h.Connect(server.Port()));
+        for (int i = 0; i < 80; ++i)
+            ASSERT_TRUE(h.Send(padded)) << i;
+    }
+    long slowest = 0;
+    EXPECT_TRUE(WaitFor([&] {
+        for (const char* request : {"GetBonList", "GetServiceList", "SetCh:0"}) {
+            const auto started = Clock::now();
+            EXPECT_EQ(busy.Ask(request, 10000).value_or("").substr(0, 1), "0") << request;
+            slowest = std::max(slowest, ElapsedMs(started));
+        }
+        return server.Output().find("viewer disconnected, viewers now 1") != std::string::npos;
+    }, 60000)) << server.Output();
+    std::printf("an honest viewer's slowest exchange beside 8 that never read: %ld ms\n", slowest);
+    EXPECT_LT(slowest, 4000);
 }
 
 TEST(PatchServer, TheRealViewerIsAnsweredAtOnceDuringASlowSwitchAndStaysInStepWithALongList)
@@ -365,8 +415,7 @@ TEST(PatchServer, TheRealViewerIsAnsweredAtOnceDuringASlowSwitchAndStaysInStepWi
     // 260 channels with 14-character names make a GetChList reply of some
     // 5 kB: the viewer gets as many whole entries as fit its one receive and
     // the exact current number, and every later reply answers its own
-    // command. The second name starts with ';', which the viewer's ChSet
-    // reader takes for a comment: its menu item 1 is the server's channel 2.
+    // command.
     StandIn standin;
     ASSERT_TRUE(standin.Start());
     CliServer server;
@@ -376,7 +425,7 @@ TEST(PatchServer, TheRealViewerIsAnsweredAtOnceDuringASlowSwitchAndStaysInStepWi
     server.aliases.clear();
     for (int i = 0; i < 260; ++i) {
         char name[16];
-        std::snprintf(name, sizeof name, "%sService No%03d", i == 1 ? ";" : "_", i);
+        std::snprintf(name, sizeof name, "_Service No%03d", i);
         server.channels.push_back({name, static_cast<std::uint32_t>(i)});
         BON_ALIAS row = targets[static_cast<std::size_t>(i % 4)];
         row.index = i;
@@ -391,12 +440,6 @@ TEST(PatchServer, TheRealViewerIsAnsweredAtOnceDuringASlowSwitchAndStaysInStepWi
     ASSERT_TRUE(first);
     EXPECT_EQ(first->substr(0, 4), "0\t2\t");
     EXPECT_LE(first->size(), std::size_t(TVTestViewer::ReceiveLimit));
-    // Cut after a whole entry: the last name is the one of its number.
-    const std::size_t lastTab = first->rfind('\t');
-    const std::size_t numberTab = first->rfind('\t', lastTab - 1);
-    const auto last = static_cast<std::size_t>(ParseInt(first->substr(numberTab + 1)));
-    ASSERT_LT(last, 259u);
-    EXPECT_EQ(first->substr(lastTab + 1), server.channels[last].name);
     for (const int channel : {2, 159, 259, 3}) {
         EXPECT_EQ(viewer.Ask("SetCh:" + std::to_string(channel)), "0") << channel;
         const auto list = viewer.Ask("GetChList");
@@ -405,12 +448,6 @@ TEST(PatchServer, TheRealViewerIsAnsweredAtOnceDuringASlowSwitchAndStaysInStepWi
         EXPECT_EQ(viewer.Ask("GetServiceList").value_or("").substr(0, 2), "0\t") << channel;
         EXPECT_EQ(viewer.Ask("SetBon:0"), "0") << channel;
     }
-    EXPECT_EQ(viewer.Dropped(), 0u);
-    const auto menu = TVTestViewer::ReadChSet(ReadWholeFile(ChSetFilePath(server.Folder())).value_or(""));
-    ASSERT_EQ(menu.size(), 259u);
-    EXPECT_EQ(menu[1], server.channels[2].name);
-    EXPECT_EQ(viewer.Ask("SetCh:1"), "0");
-    EXPECT_EQ(TVTestViewer::CurrentOf(viewer.Ask("GetChList").value_or("")), 1);
 }
 
 TEST(PatchServer, AStopIsBoundedWhateverTheUpstreamDoesAndEndsALaunchedCopyWhenTheReselectionSucceeds)
@@ -432,6 +469,9 @@ TEST(PatchServer, AStopIsBoundedWhateverTheUpstreamDoesAndEndsALaunchedCopyWhenT
         {"silent upstream", {"--silent-on", "GetBonList", "--fault-at", "5"}, nullptr, nullptr, nullptr, false, nullptr},
         {"12 s upstream", {"--delay", "GetBonList=12000", "--fault-at", "5"}, nullptr, nullptr, nullptr, false, nullptr},
         {"Remocon held elsewhere", {}, nullptr, "SetService:1025", nullptr, true, nullptr},
+        // Far within the usual 15 s reply bound.
+        {"no reply in flight", {"--silent-on", "SetService"}, nullptr, "SetService:1025", "SetService:1025", false,
+         nullptr},
         // The cut leaves the link out of step; the re-selection goes over a
         // fresh connection, finds the BonDriver not yet switched, switches it
         // (quickly now) and succeeds: the copy launched is ended.
@@ -499,6 +539,15 @@ TEST(PatchServer, AStopIsBoundedWhateverTheUpstreamDoesAndEndsALaunchedCopyWhenT
         EXPECT_TRUE(master->FSucceeded);
         EXPECT_LT(stopMs, 5000);
         master.reset();
+        // The request in flight failed like any other failed exchange, then
+        // every session ended; the cut left the link out of step, so the last
+        // channel went again over a connection of its own.
+        const bool cut = c.inFlight && !c.holdRemocon;
+        if (cut)
+            EXPECT_EQ(asking.Receive(1000), "-1");
+        for (ViewerClient* viewer : {&idle, &asking})
+            EXPECT_TRUE(viewer->ClosedByServer(2000));
+        EXPECT_EQ(CountLines(c.outcome ? epg.LogLines() : standin.LogLines(), "#open"), cut ? 2u : 1u);
         if (c.outcome) {
             const ServerEvent wanted = std::string(c.outcome) == "ended" ? ServerEvent::EpgDataCapBonEnded
                                                                          : ServerEvent::EpgDataCapBonLetGo;

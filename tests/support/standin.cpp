@@ -30,9 +30,7 @@ bool StandIn::Start(std::vector<std::string> extraArgs)
     FStarted = true;
     const auto port = WaitForPortFile(portFile, FChild, StartTimeoutMs);
     if (!port) {
-        // One that ended by itself keeps its exit status for WaitForExit.
-        if (FChild.Running())
-            Stop();
+        Stop();
         return false;
     }
     FPort = *port;
@@ -66,18 +64,6 @@ std::vector<std::string> StandIn::RequestsSince(std::size_t& seen) const
     const std::size_t from = std::min(seen, all.size());
     seen = all.size();
     return std::vector<std::string>(all.begin() + static_cast<std::ptrdiff_t>(from), all.end());
-}
-
-bool StandIn::Running()
-{
-    return FStarted && FChild.Running();
-}
-
-std::optional<int> StandIn::WaitForExit(int ms)
-{
-    if (!FStarted)
-        return std::nullopt;
-    return FChild.Wait(ms);
 }
 
 void StandIn::Stop()

@@ -33,10 +33,7 @@ public:
     // Every complete log line, "#open" and "#close" included.
     std::vector<std::string> LogLines() const;
 
-    bool Running();
     long Id() const { return FChild.Id(); }
-    // Its exit status once it has ended, waiting at most ms.
-    std::optional<int> WaitForExit(int ms);
     // Ends it (by force) and waits for it; harmless when it has ended.
     void Stop();
 
