@@ -45,12 +45,14 @@ std::optional<std::string> ViewerClient::Collect(int timeoutMs, int quietMs)
         if (socket.Select(SelectRead, waitUs / 1000000, waitUs % 1000000) <= 0)
             break;
         char buffer[4096];
-        const int n = socket.Recv(buffer, sizeof buffer);
+        const int n = socket.Recv(buffer, quietMs == OneReceive ? TVTestReceiveLimit : sizeof buffer);
         if (n <= 0) {
             FClosed = true;
             break;
         }
         reply.append(buffer, static_cast<std::size_t>(n));
+        if (quietMs == OneReceive)
+            break;
         waitUs = quietMs * 1000L;
     }
     if (reply.empty())

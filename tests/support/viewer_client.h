@@ -7,6 +7,13 @@
 
 #include "net/socket.h"
 
+// TVTest's way with a reply: ONE receive of at most TVTestReceiveLimit
+// bytes, whatever is left being read as the reply to the next command. At
+// start-up it waits TVTestStartUpMs for "GetBonList", then gives up.
+inline constexpr int OneReceive = -1;
+inline constexpr int TVTestReceiveLimit = 4095;
+inline constexpr int TVTestStartUpMs = 2000;
+
 class ViewerClient {
 public:
     ViewerClient() = default;
@@ -18,8 +25,9 @@ public:
     void Disconnect();
 
     // Sends the request and collects the reply: its first piece within
-    // timeoutMs, the rest until the line has been quiet for quietMs. Nothing
-    // when no byte came (the server closed the connection, or the time ran out).
+    // timeoutMs, the rest until the line has been quiet for quietMs, or with
+    // OneReceive as TVTest takes a reply. Nothing when no byte came (the
+    // server closed the connection, or the time ran out).
     std::optional<std::string> Ask(const std::string& request, int timeoutMs = 5000, int quietMs = 20);
     // True when the server closes the connection within timeoutMs, sending
     // nothing before it.
