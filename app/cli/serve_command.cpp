@@ -104,6 +104,8 @@ int ServeCommand(const std::vector<std::string>& args)
         server = StartPatchServer(settings, dir, std::move(observer), [&finished] { finished = true; }, tuning);
     } catch (const FileError& error) {
         PrintError(FileErrorText(error));
+        // The stop handler's thread is running already.
+        console::AcknowledgeStopped();
         return 1;
     }
 
