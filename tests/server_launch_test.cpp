@@ -197,7 +197,7 @@ TEST(PatchServerLaunch, ViewersLeavingTogetherStillReselectAndLetGoOfAHandSwitch
         EXPECT_EQ(Ends(server), 0u) << server.Output();
         if (cycle == 5 && server.RequestStop()) {
             // Nor does the server's end touch it.
-            EXPECT_EQ(server.WaitForExit(15000), 0);
+            EXPECT_EQ(server.WaitForExit(15000), 0) << server.Errors();
             EXPECT_TRUE(epg.RunningByName());
         }
         ASSERT_TRUE(epg.EndLetGoCopy());

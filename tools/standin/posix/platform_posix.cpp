@@ -3,6 +3,7 @@
 #include <netinet/tcp.h>
 #include <sys/socket.h>
 
+#include <atomic>
 #include <csignal>
 #include <cstring>
 
@@ -10,11 +11,12 @@
 
 namespace {
 
-volatile std::sig_atomic_t g_stop = 0;
+// Read by the connection threads; a lock-free atomic is safe in a handler.
+std::atomic<bool> g_stop{false};
 
 void OnStopSignal(int)
 {
-    g_stop = 1;
+    g_stop = true;
 }
 
 } // namespace
@@ -35,7 +37,7 @@ void InstallStopHandlers()
 
 bool StopRequested()
 {
-    return g_stop != 0;
+    return g_stop;
 }
 
 int BindAndListenAt(socket_t s, std::uint32_t address, std::uint16_t port, int backlog)
