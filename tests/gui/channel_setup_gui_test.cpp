@@ -153,14 +153,21 @@ protected:
 
 } // namespace
 
-TEST_F(ChannelSetup, TheScanFillsTheListAndTicksMovesRenamesAndCreateReachTheFiles)
+TEST_F(ChannelSetup, TheScanFillsTheListAndTicksMovesRenamesAndCreateReachTheFilesAndTheCopyForTVTest)
 {
     ASSERT_TRUE(standin.Start());
     // The live port field counts, not the saved setting.
     Start("RemoconPort=" + std::to_string(FreePort()) + "\r\n");
     ASSERT_TRUE(gui::SetText(C(MainFormLayout::RemoconPortEd), std::to_wstring(standin.Port())));
+    // The copy box is ticked when TVTest's folder is there; a choice the
+    // user makes is kept.
+    std::filesystem::create_directory(documents.EpgTimerBon());
     OpenAndScan(9);
     const std::size_t scanRequests = standin.Requests().size();
+    EXPECT_TRUE(gui::Checked(D(CopyToEpgTimerBonCBox)));
+    std::filesystem::remove(documents.EpgTimerBon());
+    ASSERT_TRUE(gui::Click(D(CopyToEpgTimerBonCBox)));
+    ASSERT_TRUE(gui::Click(D(CopyToEpgTimerBonCBox)));
     // The rows in scan order with their four columns.
     EXPECT_EQ(list->ItemText(0, 0), L"ＮＨＫ総合１・東京");
     const wchar_t* const last[] = {L"ショップチャンネル", L"BonDriver_PT3-S.dll", L"CS110", L"ND02"};
@@ -203,48 +210,13 @@ TEST_F(ChannelSetup, TheScanFillsTheListAndTicksMovesRenamesAndCreateReachTheFil
     EXPECT_TRUE(gui::WaitForNote(app.Pid(), WaitMs));
     EXPECT_EQ(list->ItemText(2, 0), L"Eテレ3");
 
-    // "作成" writes the ticked rows in their order, and the dialog stays.
+    // "作成" writes the ticked rows in their order, and the copy for TVTest,
+    // making its folder; the dialog stays.
+    const auto copy = [&] { return ReadWholeFile(Utf8Path(documents.EpgTimerBon() / ChSetFilePath(""))); };
     EXPECT_EQ(Create(), std::vector<std::wstring>{Created});
     EXPECT_TRUE(gui::Visible(dialog));
     EXPECT_EQ(app.ReadFile(ChSetFilePath("")), NhkSogo2 + "\t0\t0\t0\r\n" + renamed + "\t0\t1\t0\r\n");
-
-    // Esc closes it; the next opening scans afresh, with no ticks.
-    PostMessageW(D(ChannelListView), WM_KEYDOWN, VK_ESCAPE, 0);
-    EXPECT_TRUE(gui::WaitUntil([&] { return !gui::Visible(dialog) && gui::Enabled(app.Window()); }, WaitMs));
-    OpenAndScan(9);
-    EXPECT_EQ(list->ItemText(3, 0), L"ＮＨＫＥテレ３東京");
-    EXPECT_EQ(standin.Requests().size(), 2 * scanRequests);
-    // Enter in the name field with nothing to rename is "作成": with no row
-    // ticked, two empty files.
-    PostMessageW(D(ChannelNameEd), WM_KEYDOWN, VK_RETURN, 0);
-    const auto created = gui::WaitForMessageBox(app.Pid(), WaitMs);
-    ASSERT_TRUE(created);
-    EXPECT_EQ(created->caption + L": " + created->text, Created);
-    EXPECT_TRUE(gui::CloseMessageBox(created->window));
-    EXPECT_EQ(app.ReadFile(ChSetFilePath("")), "");
-    EXPECT_EQ(app.ReadFile(ChAliasFilePath("")), "");
-    CloseDialog();
-}
-
-TEST_F(ChannelSetup, TheEpgTimerBonCopyAndAFileThatCannotBeWritten)
-{
-    ASSERT_TRUE(standin.Start());
-    Start(PortLine(standin));
-    // Ticked when TVTest's folder is there; a choice the user makes is kept.
-    std::filesystem::create_directory(documents.EpgTimerBon());
-    OpenAndScan(9);
-    EXPECT_TRUE(gui::Checked(D(CopyToEpgTimerBonCBox)));
-    std::filesystem::remove(documents.EpgTimerBon());
-    ASSERT_TRUE(gui::Click(D(CopyToEpgTimerBonCBox)));
-    ASSERT_TRUE(gui::Click(D(CopyToEpgTimerBonCBox)));
-
-    // "作成" writes the ChSet file there too, making the folder.
-    ASSERT_TRUE(list->SetChecked(8, true));
-    EXPECT_EQ(Create(), std::vector<std::wstring>{Created});
-    const std::string chSet = "\x83\x56\x83\x87\x83\x62\x83\x76\x83\x60\x83\x83\x83\x93\x83\x6C\x83\x8B\t0\t0\t0\r\n";
-    const auto copy = [&] { return ReadWholeFile(Utf8Path(documents.EpgTimerBon() / ChSetFilePath(""))); };
-    EXPECT_EQ(app.ReadFile(ChSetFilePath("")), chSet);
-    EXPECT_EQ(copy(), std::optional<std::string>(chSet));
+    EXPECT_EQ(copy(), std::optional<std::string>(app.ReadFile(ChSetFilePath(""))));
 
     // A read-only ChAlias file: its box with the reason, and no success box.
     ASSERT_TRUE(app.SetReadOnly(ChAliasFilePath(""), true));
@@ -256,11 +228,23 @@ TEST_F(ChannelSetup, TheEpgTimerBonCopyAndAFileThatCannotBeWritten)
     EXPECT_NE(boxes[0].find(L"BonDriver_TVTest(TVTest).ChAlias.txt を作成できません.\n\n"), std::wstring::npos) << boxes[0];
     EXPECT_TRUE(gui::Visible(dialog));
 
-    // A documents folder of any name is reached.
-    documents.MoveTo(L"録画の書類 녹화");
-    ASSERT_TRUE(list->SetChecked(4, true));
-    EXPECT_EQ(Create(), std::vector<std::wstring>{Created});
-    EXPECT_EQ(copy(), std::optional<std::string>(app.ReadFile(ChSetFilePath(""))));
+    // Esc closes it; the next opening scans afresh, with no ticks.
+    PostMessageW(D(ChannelListView), WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_TRUE(gui::WaitUntil([&] { return !gui::Visible(dialog) && gui::Enabled(app.Window()); }, WaitMs));
+    documents.MoveTo(L"録画の書類 녹화");  // a documents folder of any name
+    OpenAndScan(9);
+    EXPECT_EQ(list->ItemText(3, 0), L"ＮＨＫＥテレ３東京");
+    EXPECT_EQ(standin.Requests().size(), 2 * scanRequests);
+    // Enter in the name field with nothing to rename is "作成": with no row
+    // ticked, empty files.
+    PostMessageW(D(ChannelNameEd), WM_KEYDOWN, VK_RETURN, 0);
+    const auto created = gui::WaitForMessageBox(app.Pid(), WaitMs);
+    ASSERT_TRUE(created);
+    EXPECT_EQ(created->caption + L": " + created->text, Created);
+    EXPECT_TRUE(gui::CloseMessageBox(created->window));
+    EXPECT_EQ(app.ReadFile(ChSetFilePath("")), "");
+    EXPECT_EQ(app.ReadFile(ChAliasFilePath("")), "");
+    EXPECT_EQ(copy(), std::optional<std::string>(""));
     CloseDialog();
 
     // The choice is kept in the settings.

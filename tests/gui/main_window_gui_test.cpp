@@ -45,16 +45,6 @@ protected:
             EXPECT_EQ(gui::Enabled(C(id)), path) << Find(id)->name;
     }
 
-    // Channel files, and the stand-in's port and a free server port in the settings.
-    std::uint16_t StartServing(const std::vector<std::string>& args)
-    {
-        app.WriteChannelFiles({{"Sogo2", 0}, {"\x82\x61\x82\x72\x93\xFA\x83\x65\x83\x8C", 1}, {"Sogo1", 2}},
-                              {AliasRow(0, 0, 0, 3, 1025), AliasRow(1, 2, 1, 5, 141), AliasRow(2, 0, 0, 3, 1024)});
-        const std::uint16_t port = FreePort();
-        Start(PortLine(standin) + "ServerPort=" + std::to_string(port) + "\r\n", args);
-        return port;
-    }
-
     bool ServerRunning() { return gui::Checked(C(StartPatchServerSB)) && !gui::Enabled(C(ServerPortEd)); }
     bool ServerStopped()
     {
@@ -84,10 +74,11 @@ class Layout : public WindowTest {};
 
 } // namespace
 
-TEST_F(MainWindow, ShowsItsSettingsTakesEditsAndSavesThemAtExit)
+TEST_F(MainWindow, ShowsItsSettingsOpensItsBoxesByKeyAndButtonKeepsTheFocusAndSavesEditsAtExit)
 {
-    Start("RemoconAddr=192.168.1.5\r\nRemoconPort=2334\r\nServerPort=abc\r\nEpgDataCapBonAutoLaunch=1\r\n"
-          "EpgDataCapBonExePath=C:\\EDCB\\EpgDataCap_Bon.exe\r\n");
+    const std::uint16_t remocon = FreePort();
+    Start("RemoconAddr=localhost\r\nRemoconPort=" + std::to_string(remocon) +
+          "\r\nServerPort=abc\r\nEpgDataCapBonAutoLaunch=1\r\nEpgDataCapBonExePath=C:\\EDCB\\EpgDataCap_Bon.exe\r\n");
     ASSERT_TRUE(gui::WaitUntil([&] { return gui::Visible(app.Window()); }, WaitMs));
     EXPECT_EQ(gui::Text(app.Window()), Caption);
     // The taskbar button is the hidden application window's, with the title.
@@ -99,17 +90,61 @@ TEST_F(MainWindow, ShowsItsSettingsTakesEditsAndSavesThemAtExit)
     EXPECT_TRUE(gui::Visible(application));
     EXPECT_EQ(gui::ClientSize(application).cx, 0);
 
-    const std::pair<int, const wchar_t*> shown[] = {{RemoconAddrEd, L"192.168.1.5"},
-                                                    {RemoconPortEd, L"2334"},
-                                                    {ServerPortEd, L"abc"},
-                                                    {EpgDataCapBonEd, L"C:\\EDCB\\EpgDataCap_Bon.exe"}};
+    const std::pair<int, std::wstring> shown[] = {{RemoconAddrEd, L"localhost"},
+                                                  {RemoconPortEd, std::to_wstring(remocon)},
+                                                  {ServerPortEd, L"abc"},
+                                                  {EpgDataCapBonEd, L"C:\\EDCB\\EpgDataCap_Bon.exe"}};
     for (const auto& [id, text] : shown)
         EXPECT_EQ(gui::Text(C(id)), text) << Find(id)->name;
     EXPECT_TRUE(gui::Checked(C(EpgDataCapBonCBox)));
     ExpectEnabled(true, true);
-    // The first tab stop has the focus, its text selected.
+    // The first tab stop has the focus, its text selected; Tab moves on.
     EXPECT_EQ(Focus(), C(RemoconAddrEd));
-    EXPECT_EQ(static_cast<DWORD>(SendMessageW(C(RemoconAddrEd), EM_GETSEL, 0, 0)), static_cast<DWORD>(MAKELONG(0, 11)));
+    EXPECT_EQ(static_cast<DWORD>(SendMessageW(C(RemoconAddrEd), EM_GETSEL, 0, 0)), static_cast<DWORD>(MAKELONG(0, 9)));
+    PostMessageW(C(RemoconAddrEd), WM_KEYDOWN, VK_TAB, 0);
+    PostMessageW(C(RemoconAddrEd), WM_KEYDOWN, VK_TAB, 0);
+    ASSERT_TRUE(gui::WaitUntil([&] { return Focus() == C(ServerPortEd); }, WaitMs));
+
+    // Each way away, the box it shows (its caption, how its text begins and
+    // the button that closes it), and the control that has the focus after:
+    // a click on the browse button gives it the focus.
+    const struct {
+        const char* what;
+        std::function<void()> go;
+        const wchar_t* caption;  // none: the tray
+        std::wstring text;
+        int button;
+        int focus;
+    } away[] = {
+        {"F5 without channel files", [&] { PostMessageW(Focus(), WM_KEYDOWN, VK_F5, 0); }, L"Vernwick", L"ファイル ",
+         IDOK, ServerPortEd},
+        // The dialog (its scan reads the live settings) says nothing listens, and goes.
+        {"F2 without EpgDataCap_Bon", [&] { PostMessageW(Focus(), WM_KEYDOWN, VK_F2, 0); },
+         L"チャンネル情報取得失敗", L"リモコン接続に失敗しました。\n\nlocalhost:" + std::to_wstring(remocon), IDOK,
+         ServerPortEd},
+        {"the browse dialog", [&] { gui::PostClick(C(EpgDataCapBonBtn)); }, L"EpgDataCap_Bon.exe の選択", L"",
+         IDCANCEL, EpgDataCapBonBtn},
+        {"the tray", [&] { PostMessageW(app.Window(), WM_SYSCOMMAND, SC_MINIMIZE, 0); }, nullptr, L"", 0,
+         EpgDataCapBonBtn},
+    };
+    for (const auto& a : away) {
+        SCOPED_TRACE(a.what);
+        a.go();
+        if (a.caption) {
+            const auto box = gui::WaitForMessageBox(app.Pid(), WaitMs);
+            ASSERT_TRUE(box);
+            EXPECT_EQ(box->caption, a.caption);
+            EXPECT_EQ(box->text.rfind(a.text, 0), 0u) << box->text;
+            EXPECT_FALSE(gui::Enabled(app.Window()));
+            EXPECT_TRUE(gui::CloseMessageBox(box->window, a.button));
+        } else {
+            ASSERT_TRUE(gui::WaitUntil([&] { return !gui::Visible(app.Window()); }, WaitMs));
+            PostMessageW(app.Window(), TrayIconCallbackMessage, 1, WM_LBUTTONDOWN);
+        }
+        EXPECT_TRUE(gui::WaitUntil([&] { return gui::Visible(app.Window()) && gui::Enabled(app.Window()) &&
+                                                Focus() == C(a.focus); }, WaitMs))
+            << Focus();
+    }
 
     ASSERT_TRUE(gui::Click(C(EpgDataCapBonCBox)));
     ExpectEnabled(true, false);
@@ -127,22 +162,29 @@ TEST_F(MainWindow, ShowsItsSettingsTakesEditsAndSavesThemAtExit)
 
     PostMessageW(app.Window(), WM_CLOSE, 0, 0);
     ASSERT_EQ(app.WaitForExit(WaitMs), std::optional<int>(0));
-    EXPECT_EQ(app.Ini(), "[Parameter]\r\nRemoconAddr=\x98\x5E\x89\xE6\x8B\x40.local\r\nRemoconPort=2334\r\n"
-                         "ServerPort=4000\r\nEpgDataCapBonAutoLaunch=0\r\nEpgDataCapBonExePath=C:\\EDCB\\EpgDataCap_Bon.exe\r\n"
-                         "EpgDataCapBonExeParam=/min\r\nEpgDataCapBonWindowText=EpgDataCap_Bon\r\nMultiTuner=1\r\n");
+    EXPECT_EQ(app.Ini(), "[Parameter]\r\nRemoconAddr=\x98\x5E\x89\xE6\x8B\x40.local\r\nRemoconPort=" +
+                             std::to_string(remocon) +
+                             "\r\nServerPort=4000\r\nEpgDataCapBonAutoLaunch=0\r\nEpgDataCapBonExePath=C:\\EDCB\\"
+                             "EpgDataCap_Bon.exe\r\nEpgDataCapBonExeParam=/min\r\nEpgDataCapBonWindowText=EpgDataCap_Bon\r\n"
+                             "MultiTuner=1\r\n");
 }
 
-TEST_F(MainWindow, StartAndTheButtonRunAndStopTheServerForAViewerAndTheStatusLineFollows)
+TEST_F(MainWindow, MinAndStartServeFromTheTrayWhoseMenuAndTheKeyStopAndStartTheServerAndTheStatusLineFollows)
 {
-    // EpgDataCap_Bon takes 1.5 s over a BonDriver list, so that the stop,
+    // EpgDataCap_Bon takes 1.5 s over a BonDriver list, so that a stop,
     // which re-selects the connected viewer's channel, takes that long.
     ASSERT_TRUE(standin.Start({"--delay", "GetBonList=1500"}));
-    // "/start" alone: the server runs without a click, the window shown.
-    const std::uint16_t port = StartServing({"/start"});
+    app.WriteChannelFiles({{"Sogo2", 0}, {"\x82\x61\x82\x72\x93\xFA\x83\x65\x83\x8C", 1}, {"Sogo1", 2}},
+                          {AliasRow(0, 0, 0, 3, 1025), AliasRow(1, 2, 1, 5, 141), AliasRow(2, 0, 0, 3, 1024)});
+    const std::uint16_t port = FreePort();
+    Start(PortLine(standin) + "ServerPort=" + std::to_string(port) + "\r\n", {"x", "/MIN", "/START"});
     ASSERT_TRUE(gui::WaitUntil([&] { return ServerRunning(); }, WaitMs));
-    EXPECT_TRUE(gui::Visible(app.Window()));
     ExpectEnabled(false, false);
     EXPECT_TRUE(gui::Enabled(C(StartPatchServerSB)));
+    ASSERT_TRUE(gui::WaitUntil([&] { return !gui::Visible(app.Window()); }, WaitMs));
+    EXPECT_TRUE(gui::TrayIconPresent(app.Window(), 1));
+    EXPECT_FALSE(gui::Visible(GetWindow(app.Window(), GW_OWNER)));  // no taskbar button
+    // The status line follows the server's events.
     EXPECT_TRUE(StatusSays(L"待機中")) << gui::Text(C(ServerStateLb));
     EXPECT_EQ(gui::Text(C(UpstreamLb)), L"EpgDataCap_Bon: 未接続");
     ViewerClient viewer;
@@ -150,28 +192,56 @@ TEST_F(MainWindow, StartAndTheButtonRunAndStopTheServerForAViewerAndTheStatusLin
     EXPECT_TRUE(StatusSays(L"視聴中 (1 人)")) << gui::Text(C(ServerStateLb));
     EXPECT_EQ(gui::Text(C(UpstreamLb)), L"EpgDataCap_Bon: 接続中");
     EXPECT_EQ(gui::Text(C(ChannelLb)), L"Sogo1");  // the stand-in's service 1024
-    EXPECT_TRUE(gui::SaveScreenshot(app.Window(), gui::ArtifactPath(L"status-viewing.png")));
 
-    // F5, the server button's key, stops it: settings editable at once, the
-    // button disabled until the server has ended, then up and enabled.
-    EXPECT_EQ(Focus(), app.Window());  // every field locked
-    PostMessageW(Focus(), WM_KEYDOWN, VK_F5, 0);
+    // Explorer restarting forgets every icon and says so: the icon comes back.
+    NOTIFYICONDATAW icon{};
+    icon.cbSize = sizeof icon;
+    icon.hWnd = app.Window();
+    icon.uID = 1;
+    ASSERT_TRUE(Shell_NotifyIconW(NIM_DELETE, &icon));
+    EXPECT_FALSE(gui::TrayIconPresent(app.Window(), 1));
+    PostMessageW(HWND_BROADCAST, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+    EXPECT_TRUE(gui::WaitUntil([&] { return gui::TrayIconPresent(app.Window(), 1); }, WaitMs));
+
+    // Other mouse events do nothing; the right button's release opens the
+    // menu, whose server item (its key S) stops the server: settings
+    // editable at once, the button disabled until the server has ended.
+    for (UINT mouse : {WM_RBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_MOUSEMOVE})
+        PostMessageW(app.Window(), TrayIconCallbackMessage, 1, mouse);
+    ASSERT_TRUE(gui::AfterPosted(C(RemoconAddrEd)));
+    EXPECT_FALSE(gui::Visible(app.Window()));
+    EXPECT_FALSE(gui::FindProcessWindow(app.Pid(), L"#32768", nullptr, true));
+    PostMessageW(app.Window(), TrayIconCallbackMessage, 1, WM_RBUTTONUP);
+    const HWND menu = gui::WaitForProcessWindow(app.Pid(), L"#32768", nullptr, true, WaitMs);
+    ASSERT_NE(menu, nullptr);
+    EXPECT_TRUE(gui::SaveScreenshot(menu, gui::ArtifactPath(L"tray-menu.png")));
+    PostMessageW(menu, WM_CHAR, L's', 0);
     ASSERT_TRUE(gui::WaitUntil([&] { return !gui::Checked(C(StartPatchServerSB)); }, WaitMs));
     EXPECT_FALSE(gui::Enabled(C(StartPatchServerSB)));
     ExpectEnabled(true, false);
     gui::Click(C(StartPatchServerSB));  // a click on the disabled button does nothing
     EXPECT_FALSE(gui::Checked(C(StartPatchServerSB)));
     EXPECT_TRUE(gui::WaitUntil([&] { return ServerStopped(); }, StopWaitMs));
-    EXPECT_FALSE(viewer.Connect(port));
     EXPECT_TRUE(StatusSays(L"停止中"));
     EXPECT_EQ(gui::Text(C(UpstreamLb)), L"");
+    EXPECT_FALSE(gui::Visible(app.Window()));
+    EXPECT_TRUE(gui::TrayIconPresent(app.Window(), 1));
 
-    // A press starts it again, with the channel files read afresh.
-    gui::PostClick(C(StartPatchServerSB));
+    // A press of the left button brings the window back; F5, the server
+    // button's key, starts it again with the channel files read afresh.
+    PostMessageW(app.Window(), TrayIconCallbackMessage, 1, WM_LBUTTONDOWN);
+    ASSERT_TRUE(gui::WaitUntil([&] { return gui::Visible(app.Window()) && !IsIconic(app.Window()) && Focus(); },
+                               WaitMs));
+    EXPECT_FALSE(gui::TrayIconPresent(app.Window(), 1));
+    EXPECT_TRUE(gui::Visible(GetWindow(app.Window(), GW_OWNER)));
+    PostMessageW(Focus(), WM_KEYDOWN, VK_F5, 0);
     ASSERT_TRUE(gui::WaitUntil([&] { return ServerRunning(); }, WaitMs));
+    EXPECT_EQ(Focus(), app.Window());  // every field locked
     ViewerClient again;
     ASSERT_TRUE(ViewerGetsTheVirtualTuner(again, port));
     EXPECT_EQ(again.Ask("GetChList"), "0\t2\t0\tSogo2\t1\t\x82\x61\x82\x72\x93\xFA\x83\x65\x83\x8C\t2\tSogo1");
+    EXPECT_TRUE(StatusSays(L"視聴中 (1 人)")) << gui::Text(C(ServerStateLb));
+    EXPECT_TRUE(gui::SaveScreenshot(app.Window(), gui::ArtifactPath(L"status-viewing.png")));
 
     // A close with that viewer connected ends the server and the program.
     PostMessageW(app.Window(), WM_CLOSE, 0, 0);
@@ -249,102 +319,6 @@ TEST_F(MainWindow, EachFailureShowsItsBoxInAFolderOutsideTheCodePageWhoseFilesPa
     EXPECT_EQ(app.WaitForExit(StopWaitMs), std::optional<int>(0));
     EXPECT_EQ(app.Ini(), "[Parameter]\r\n" + parameters);
     CloseSocket(taken);
-}
-
-TEST_F(MainWindow, MinAndStartGoToATrayIconThatSurvivesTheTaskbarWithAMenuAndALeftPressRestores)
-{
-    ASSERT_TRUE(standin.Start());
-    const std::uint16_t port = StartServing({"x", "/MIN", "/START"});
-    ASSERT_TRUE(gui::WaitUntil([&] { return ServerRunning(); }, WaitMs));
-    ASSERT_TRUE(gui::WaitUntil([&] { return !gui::Visible(app.Window()); }, WaitMs));
-    EXPECT_TRUE(gui::TrayIconPresent(app.Window(), 1));
-    EXPECT_FALSE(gui::Visible(GetWindow(app.Window(), GW_OWNER)));  // no taskbar button
-    ViewerClient viewer;
-    EXPECT_TRUE(ViewerGetsTheVirtualTuner(viewer, port));
-
-    // Explorer restarting forgets every icon and says so: the icon comes back.
-    NOTIFYICONDATAW icon{};
-    icon.cbSize = sizeof icon;
-    icon.hWnd = app.Window();
-    icon.uID = 1;
-    ASSERT_TRUE(Shell_NotifyIconW(NIM_DELETE, &icon));
-    EXPECT_FALSE(gui::TrayIconPresent(app.Window(), 1));
-    PostMessageW(HWND_BROADCAST, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
-    EXPECT_TRUE(gui::WaitUntil([&] { return gui::TrayIconPresent(app.Window(), 1); }, WaitMs));
-
-    // Other mouse events do nothing; the right button's release opens the
-    // menu, whose server item (its key S) stops the server.
-    for (UINT mouse : {WM_RBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_MOUSEMOVE})
-        PostMessageW(app.Window(), TrayIconCallbackMessage, 1, mouse);
-    ASSERT_TRUE(gui::AfterPosted(C(RemoconAddrEd)));
-    EXPECT_FALSE(gui::Visible(app.Window()));
-    EXPECT_FALSE(gui::FindProcessWindow(app.Pid(), L"#32768", nullptr, true));
-    PostMessageW(app.Window(), TrayIconCallbackMessage, 1, WM_RBUTTONUP);
-    const HWND menu = gui::WaitForProcessWindow(app.Pid(), L"#32768", nullptr, true, WaitMs);
-    ASSERT_NE(menu, nullptr);
-    EXPECT_TRUE(gui::SaveScreenshot(menu, gui::ArtifactPath(L"tray-menu.png")));
-    PostMessageW(menu, WM_CHAR, L's', 0);
-    EXPECT_TRUE(gui::WaitUntil([&] { return ServerStopped(); }, StopWaitMs));
-    EXPECT_FALSE(gui::Visible(app.Window()));
-    EXPECT_TRUE(gui::TrayIconPresent(app.Window(), 1));
-
-    // A press of the left button brings the window back.
-    PostMessageW(app.Window(), TrayIconCallbackMessage, 1, WM_LBUTTONDOWN);
-    ASSERT_TRUE(gui::WaitUntil([&] { return gui::Visible(app.Window()) && !IsIconic(app.Window()); }, WaitMs));
-    EXPECT_FALSE(gui::TrayIconPresent(app.Window(), 1));
-    EXPECT_TRUE(gui::Visible(GetWindow(app.Window(), GW_OWNER)));
-    EXPECT_EQ(gui::Text(C(ServerStateLb)), L"停止中");
-}
-
-TEST_F(MainWindow, KeysAndButtonsOpenTheirBoxesAndTheFocusComesBackAfterEachAndAfterTheTray)
-{
-    const std::uint16_t remocon = FreePort();
-    Start("RemoconPort=" + std::to_string(remocon) + "\r\nEpgDataCapBonAutoLaunch=1\r\n");
-    ASSERT_EQ(Focus(), C(RemoconAddrEd));
-    // Tab moves on, as in any dialog.
-    PostMessageW(C(RemoconAddrEd), WM_KEYDOWN, VK_TAB, 0);
-    PostMessageW(C(RemoconAddrEd), WM_KEYDOWN, VK_TAB, 0);
-    ASSERT_TRUE(gui::WaitUntil([&] { return Focus() == C(ServerPortEd); }, WaitMs));
-    // Each way away, the box it shows (its caption, how its text begins and
-    // the button that closes it), and the control that has the focus after.
-    // A click on the browse button gives it the focus, which it gets back.
-    const struct {
-        const char* what;
-        std::function<void()> go;
-        const wchar_t* caption;  // none: the tray
-        std::wstring text;
-        int button;
-        int focus;
-    } away[] = {
-        {"F5 without channel files", [&] { PostMessageW(Focus(), WM_KEYDOWN, VK_F5, 0); }, L"Vernwick", L"ファイル ",
-         IDOK, ServerPortEd},
-        // The dialog (its scan reads the live settings) says nothing listens, and goes.
-        {"F2 without EpgDataCap_Bon", [&] { PostMessageW(Focus(), WM_KEYDOWN, VK_F2, 0); },
-         L"チャンネル情報取得失敗", L"リモコン接続に失敗しました。\n\n127.0.0.1:" + std::to_wstring(remocon),
-         IDOK, ServerPortEd},
-        {"the browse dialog", [&] { gui::PostClick(C(EpgDataCapBonBtn)); }, L"EpgDataCap_Bon.exe の選択", L"",
-         IDCANCEL, EpgDataCapBonBtn},
-        {"the tray", [&] { PostMessageW(app.Window(), WM_SYSCOMMAND, SC_MINIMIZE, 0); }, nullptr, L"", 0,
-         EpgDataCapBonBtn},
-    };
-    for (const auto& a : away) {
-        SCOPED_TRACE(a.what);
-        a.go();
-        if (a.caption) {
-            const auto box = gui::WaitForMessageBox(app.Pid(), WaitMs);
-            ASSERT_TRUE(box);
-            EXPECT_EQ(box->caption, a.caption);
-            EXPECT_EQ(box->text.rfind(a.text, 0), 0u) << box->text;
-            EXPECT_FALSE(gui::Enabled(app.Window()));
-            EXPECT_TRUE(gui::CloseMessageBox(box->window, a.button));
-        } else {
-            ASSERT_TRUE(gui::WaitUntil([&] { return !gui::Visible(app.Window()); }, WaitMs));
-            PostMessageW(app.Window(), TrayIconCallbackMessage, 1, WM_LBUTTONDOWN);
-        }
-        EXPECT_TRUE(gui::WaitUntil([&] { return gui::Visible(app.Window()) && gui::Enabled(app.Window()) &&
-                                                Focus() == C(a.focus); }, WaitMs))
-            << Focus();
-    }
 }
 
 // Run by the harness at 96 dpi, and again with the prefix at 144.
