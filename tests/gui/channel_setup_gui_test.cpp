@@ -1,7 +1,8 @@
 // The channel setup dialog of Vernwick.exe in a real window under Wine and
 // Xvfb, opened from the main window against the stand-in EpgDataCap_Bon: the
 // wiring of the scan, the list, the keys, the moves, the rename and the files
-// it writes. The rules themselves are the model's (channel_setup_model_test).
+// it writes, and the layout of both windows. The rules themselves are the
+// model's (channel_setup_model_test).
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -17,6 +18,7 @@
 #include "channel/channel_files.h"
 #include "channel/channel_list_model.h"
 #include "common/file_io.h"
+#include "gui/layout_checks.h"
 #include "gui/window_test.h"
 #include "remocon/protocol.h"
 #include "support/free_port.h"
@@ -150,6 +152,8 @@ protected:
     HWND dialog = nullptr;
     std::optional<gui::RemoteListView> list;
 };
+
+class Layout : public ChannelSetup {};
 
 } // namespace
 
@@ -316,4 +320,42 @@ TEST_F(ChannelSetup, AScanWithoutAnswerEndsAtOnceHeldArrowsRepeatAndAListTooLong
     CloseDialog();
 
     CloseDuringAScanThatGetsNoAnswer(silent, true);
+}
+
+// Run by the harness at 96 dpi, and again with the prefix at 144.
+TEST_F(Layout, TheWindowAndTheDialogAreScaledToTheDpiAndNoCaptionIsCut)
+{
+    namespace Main = MainFormLayout;
+    const int dpi = TestDpi();
+    ASSERT_TRUE(standin.Start());
+    Start(PortLine(standin));
+    ASSERT_TRUE(gui::WaitUntil([&] { return gui::Visible(app.Window()); }, WaitMs));
+    ExpectLayout(app.Window(), dpi, Main::ClientWidth, Main::ClientHeight, Main::Controls, Main::FontName,
+                 Main::FontHeight);
+    EXPECT_TRUE(gui::SaveScreenshot(app.Window(), gui::ArtifactPath(L"main-window-" + std::to_wstring(dpi) + L"dpi.png")));
+
+    OpenAndScan(9);
+    ExpectLayout(dialog, dpi, ClientWidth, ClientHeight, Controls, FontName, FontHeight, {ChannelScanLb, ChListSizeLb});
+    // The columns are wide enough for what the rows hold ("BonDriver_PT3-T.dll"
+    // is wider than the design's).
+    for (int i = 0; i < static_cast<int>(Columns.size()); ++i) {
+        EXPECT_EQ(list->ColumnCaption(i), Columns[i].caption);
+        EXPECT_GE(SendMessageW(D(ChannelListView), LVM_GETCOLUMNWIDTH, i, 0), Scale(Columns[i].width, dpi));
+    }
+    EXPECT_GT(SendMessageW(D(ChannelListView), LVM_GETCOLUMNWIDTH, 1, 0), Scale(Columns[1].width, dpi));
+    list->SetChecked(1, true);
+    EXPECT_TRUE(gui::SaveScreenshot(dialog, gui::ArtifactPath(L"channel-setup-" + std::to_wstring(dpi) + L"dpi.png")));
+
+    // Larger, the list takes the room and the buttons keep to the corner.
+    RECT frame;
+    GetWindowRect(dialog, &frame);
+    const RECT listBefore = gui::RectInParent(D(ChannelListView));
+    const RECT closeBefore = gui::RectInParent(D(Button2));
+    SetWindowPos(dialog, nullptr, 0, 0, frame.right - frame.left + 200, frame.bottom - frame.top + 50,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    EXPECT_TRUE(gui::WaitUntil(
+        [&] { return gui::RectInParent(D(ChannelListView)).right == listBefore.right + 200; }, WaitMs));
+    EXPECT_EQ(gui::RectInParent(D(ChannelListView)).bottom, listBefore.bottom + 50);
+    EXPECT_EQ(gui::RectInParent(D(Button2)).left, closeBefore.left + 200);
+    EXPECT_EQ(gui::RectInParent(D(Button2)).top, closeBefore.top + 50);
 }

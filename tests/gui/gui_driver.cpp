@@ -21,38 +21,17 @@ LRESULT Send(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0, UI
     return static_cast<LRESULT>(result);
 }
 
-struct Search {
-    DWORD pid;
-    const wchar_t* className;
-    const wchar_t* caption;
-    bool visibleOnly;
-    HWND found = nullptr;
-};
-
-BOOL CALLBACK Match(HWND window, LPARAM data)
-{
-    auto* s = reinterpret_cast<Search*>(data);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    if (pid != s->pid || (s->visibleOnly && !IsWindowVisible(window)))
-        return TRUE;
-    wchar_t cls[256];
-    GetClassNameW(window, cls, 256);
-    if (lstrcmpW(cls, s->className) != 0)
-        return TRUE;
-    if (s->caption && Text(window) != s->caption)
-        return TRUE;
-    s->found = window;
-    return FALSE;
-}
-
 } // namespace
 
 HWND FindProcessWindow(DWORD pid, const wchar_t* className, const wchar_t* caption, bool visibleOnly)
 {
-    Search s{pid, className, caption, visibleOnly};
-    EnumWindows(Match, reinterpret_cast<LPARAM>(&s));
-    return s.found;
+    for (HWND window = nullptr; (window = FindWindowExW(nullptr, window, className, caption)) != nullptr;) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == pid && (!visibleOnly || IsWindowVisible(window)))
+            return window;
+    }
+    return nullptr;
 }
 
 HWND WaitForProcessWindow(DWORD pid, const wchar_t* className, const wchar_t* caption, bool visibleOnly,

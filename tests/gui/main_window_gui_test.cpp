@@ -8,16 +8,13 @@
 
 #include <windows.h>
 
-#include <commctrl.h>
 #include <shellapi.h>
 
 #include <algorithm>
 #include <functional>
 
-#include "app/gui/channel_setup_layout.h"
 #include "app/gui/main_form_layout.h"
 #include "channel/channel_files.h"
-#include "gui/layout_checks.h"
 #include "gui/window_test.h"
 #include "net/socket.h"
 #include "support/alias_rows.h"
@@ -69,8 +66,6 @@ protected:
                viewer.Ask("GetBonList") == std::optional<std::string>("0\t0\t0\tTVTest");
     }
 };
-
-class Layout : public WindowTest {};
 
 } // namespace
 
@@ -319,54 +314,4 @@ TEST_F(MainWindow, EachFailureShowsItsBoxInAFolderOutsideTheCodePageWhoseFilesPa
     EXPECT_EQ(app.WaitForExit(StopWaitMs), std::optional<int>(0));
     EXPECT_EQ(app.Ini(), "[Parameter]\r\n" + parameters);
     CloseSocket(taken);
-}
-
-// Run by the harness at 96 dpi, and again with the prefix at 144.
-TEST_F(Layout, TheWindowAndTheDialogAreScaledToTheDpiAndNoCaptionIsCut)
-{
-    namespace Dialog = ChannelSetupLayout;
-    const int dpi = TestDpi();
-    ASSERT_TRUE(standin.Start());
-    Start(PortLine(standin));
-    ASSERT_TRUE(gui::WaitUntil([&] { return gui::Visible(app.Window()); }, WaitMs));
-    ExpectLayout(app.Window(), dpi, ClientWidth, ClientHeight, Controls, FontName, FontHeight);
-    EXPECT_TRUE(gui::SaveScreenshot(app.Window(), gui::ArtifactPath(L"main-window-" + std::to_wstring(dpi) + L"dpi.png")));
-
-    gui::PostClick(C(MakeChannelBtn));
-    const HWND dialog = gui::WaitForProcessWindow(app.Pid(), Dialog::WindowClass, Dialog::Caption, true, WaitMs);
-    ASSERT_NE(dialog, nullptr);
-    const auto D = [&](int id) { return GetDlgItem(dialog, id); };
-    ASSERT_TRUE(gui::WaitUntil([&] { return gui::Visible(D(Dialog::ChListSizeLb)); }, WaitMs));
-    ExpectLayout(dialog, dpi, Dialog::ClientWidth, Dialog::ClientHeight, Dialog::Controls, Dialog::FontName,
-                 Dialog::FontHeight, {Dialog::ChannelScanLb, Dialog::ChListSizeLb});
-    // Rows with check boxes, several selected at once, whole; the columns
-    // wide enough for what the rows hold ("BonDriver_PT3-T.dll" is wider
-    // than the design's).
-    const HWND listView = D(Dialog::ChannelListView);
-    const auto style = static_cast<DWORD>(GetWindowLongPtrW(listView, GWL_STYLE));
-    EXPECT_EQ(style & (LVS_TYPEMASK | LVS_SINGLESEL | LVS_EDITLABELS | LVS_SHOWSELALWAYS),
-              static_cast<DWORD>(LVS_REPORT | LVS_SHOWSELALWAYS));
-    EXPECT_EQ(SendMessageW(listView, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0) & (LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT),
-              LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
-    EXPECT_TRUE(GetWindowLongPtrW(D(Dialog::Button1), GWL_STYLE) & BS_DEFPUSHBUTTON);
-    gui::RemoteListView list(listView);
-    for (int i = 0; i < static_cast<int>(Dialog::Columns.size()); ++i) {
-        EXPECT_EQ(list.ColumnCaption(i), Dialog::Columns[i].caption);
-        EXPECT_GE(SendMessageW(listView, LVM_GETCOLUMNWIDTH, i, 0), Scale(Dialog::Columns[i].width, dpi));
-    }
-    EXPECT_GT(SendMessageW(listView, LVM_GETCOLUMNWIDTH, 1, 0), Scale(Dialog::Columns[1].width, dpi));
-    list.SetChecked(1, true);
-    EXPECT_TRUE(gui::SaveScreenshot(dialog, gui::ArtifactPath(L"channel-setup-" + std::to_wstring(dpi) + L"dpi.png")));
-
-    // Larger, the list takes the room and the buttons keep to the corner.
-    RECT frame;
-    GetWindowRect(dialog, &frame);
-    const RECT listBefore = gui::RectInParent(listView);
-    const RECT closeBefore = gui::RectInParent(D(Dialog::Button2));
-    SetWindowPos(dialog, nullptr, 0, 0, frame.right - frame.left + 200, frame.bottom - frame.top + 50,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    EXPECT_TRUE(gui::WaitUntil([&] { return gui::RectInParent(listView).right == listBefore.right + 200; }, WaitMs));
-    EXPECT_EQ(gui::RectInParent(listView).bottom, listBefore.bottom + 50);
-    EXPECT_EQ(gui::RectInParent(D(Dialog::Button2)).left, closeBefore.left + 200);
-    EXPECT_EQ(gui::RectInParent(D(Dialog::Button2)).top, closeBefore.top + 50);
 }
