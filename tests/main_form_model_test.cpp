@@ -3,6 +3,8 @@
 // switches. The real window is driven by tests/gui.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "app/gui/app_text.h"
 #include "app/gui/main_form_layout.h"
 #include "app/gui/main_form_model.h"
@@ -82,7 +84,6 @@ TEST(MainFormModel, TitleSwitchesAndTheBoxesTexts)
     EXPECT_EQ(BoxText("接続できません。", "127.0.0.1:1334", "refused"), "接続できません。\n\n127.0.0.1:1334\nrefused");
     EXPECT_EQ(BoxText("x", "", "refused"), "x\n\nrefused");
     EXPECT_EQ(BoxText("x", "", ""), "x");
-    EXPECT_EQ(FillPath("ファイル %s は開けません", "C:\\a.txt"), "ファイル C:\\a.txt は開けません");
     // A long path is broken after its separators, a name longer than a line
     // inside it; characters, not bytes, are counted.
     EXPECT_EQ(BreakLongPath("C:\\短い\\a.txt", 10), "C:\\短い\\\na.txt");
@@ -150,8 +151,16 @@ TEST(ServerStatusModel, TheStatusLineFollowsTheServersEvents)
     }
     EXPECT_EQ(m.FailureText(), "09:05:07 EpgDataCap_Bon との接続が切れました");
     EXPECT_EQ(m.TrayTip("Vernwick"), "Vernwick\nパッチサーバー: 待機中");
-    m.Event(ServerEvent::ViewerOverLimit, "64", {23, 59, 0});
-    EXPECT_EQ(m.FailureText(), "23:59:00 視聴者が上限の 64 人に達しているため、接続を閉じました");
+    // Viewers the server turned away are failures too.
+    const std::tuple<ServerEvent, const char*, const char*> turnedAway[] = {
+        {ServerEvent::ViewerOverLimit, "64", "23:59:00 視聴者が上限の 64 人に達しているため、接続を閉じました"},
+        {ServerEvent::ViewerNotAllowed, "192.0.2.7", "23:59:00 AllowedViewers にない 192.0.2.7 からの接続を閉じました"},
+        {ServerEvent::AcceptFailed, "3", "23:59:00 視聴者の接続を受け付けられませんでした"},
+    };
+    for (const auto& [event, detail, text] : turnedAway) {
+        m.Event(event, detail, {23, 59, 0});
+        EXPECT_EQ(m.FailureText(), text);
+    }
     // A box's failure on one line; the last failure outlives the server.
     m.Failed("パッチサーバーを開始できません。\n\nポート 51334\nAddress in use", {0, 0, 1});
     m.Stopped();
