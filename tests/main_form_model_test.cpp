@@ -53,7 +53,8 @@ TEST(MainFormModel, TheServerButtonLocksTheSettingsAndThePathControlsFollowTheCh
         case Step::Finished: m.Finished(); break;
         }
         EXPECT_EQ(m.State(), c.state);
-        for (int id : {RemoconLb, RemoconAddrEd, RemoconPortEd, ServerLb, ServerPortEd, MakeChannelBtn, EpgDataCapBonCBox})
+        for (int id : {RemoconLb, RemoconAddrEd, RemoconPortEd, ServerLb, ServerPortEd, MakeChannelBtn,
+                       EpgDataCapBonCBox})
             EXPECT_EQ(m.Enabled(id), c.settings) << Find(id)->name;
         for (int id : {EpgDataCapBonLb, EpgDataCapBonEd, EpgDataCapBonBtn})
             EXPECT_EQ(m.Enabled(id), c.path) << Find(id)->name;

@@ -79,15 +79,19 @@ private:
 
 class ChannelSetup : public WindowTest {
 protected:
-    // Opens the dialog from the main window and waits for its scan to end
-    // with this many rows, none ticked.
-    void OpenAndScan(int rows)
+    // Opens the dialog from the main window, which it disables.
+    void Open()
     {
         gui::PostClick(C(MainFormLayout::MakeChannelBtn));
         dialog = gui::WaitForProcessWindow(app.Pid(), WindowClass, Caption, true, WaitMs);
         ASSERT_NE(dialog, nullptr);
         EXPECT_FALSE(gui::Enabled(app.Window()));
         list.emplace(D(ChannelListView));
+    }
+    // Opens it and waits for its scan to end with this many rows, none ticked.
+    void OpenAndScan(int rows)
+    {
+        ASSERT_NO_FATAL_FAILURE(Open());
         ASSERT_TRUE(gui::WaitUntil([&] { return gui::Visible(D(ChListSizeLb)); }, WaitMs));
         EXPECT_FALSE(gui::Visible(D(ChannelScanLb)));
         EXPECT_EQ(list->Count(), rows);
@@ -119,9 +123,7 @@ protected:
     void CloseDuringAScanThatGetsNoAnswer(const StandIn& silent, bool program)
     {
         ASSERT_TRUE(gui::SetText(C(MainFormLayout::RemoconPortEd), std::to_wstring(silent.Port())));
-        gui::PostClick(C(MainFormLayout::MakeChannelBtn));
-        dialog = gui::WaitForProcessWindow(app.Pid(), WindowClass, Caption, true, WaitMs);
-        ASSERT_NE(dialog, nullptr);
+        ASSERT_NO_FATAL_FAILURE(Open());
         ASSERT_TRUE(gui::WaitUntil([&] {
             const auto requests = silent.Requests();
             return !requests.empty() && requests.back() == "GetChList";
@@ -135,9 +137,8 @@ protected:
         PostMessageW(program ? app.Window() : D(Button2), program ? WM_CLOSE : BM_CLICK, 0, 0);
         EXPECT_TRUE(gui::WaitUntil([&] { return program ? !app.Running() : !gui::Visible(dialog); },
                                    ReplyTimeoutMs / 2));
-        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - asked);
-        std::printf("%s closed during an unanswered request in %lld ms\n", program ? "the program" : "the dialog",
-                    static_cast<long long>(ms.count()));
+        std::printf("%s closed during an unanswered request in %ld ms\n", program ? "the program" : "the dialog",
+                    ElapsedMs(asked));
     }
 
     // The size label's counter for these channels.
@@ -161,12 +162,12 @@ TEST_F(ChannelSetup, TheScanFillsTheListAndTicksMovesRenamesAndCreateReachTheFil
 {
     ASSERT_TRUE(standin.Start());
     // The live port field counts, not the saved setting.
-    Start("RemoconPort=" + std::to_string(FreePort()) + "\r\n");
+    ASSERT_TRUE(Start("RemoconPort=" + std::to_string(FreePort()) + "\r\n"));
     ASSERT_TRUE(gui::SetText(C(MainFormLayout::RemoconPortEd), std::to_wstring(standin.Port())));
     // The copy box is ticked when TVTest's folder is there; a choice the
     // user makes is kept.
     std::filesystem::create_directory(documents.EpgTimerBon());
-    OpenAndScan(9);
+    ASSERT_NO_FATAL_FAILURE(OpenAndScan(9));
     const std::size_t scanRequests = standin.Requests().size();
     EXPECT_TRUE(gui::Checked(D(CopyToEpgTimerBonCBox)));
     std::filesystem::remove(documents.EpgTimerBon());
@@ -236,7 +237,7 @@ TEST_F(ChannelSetup, TheScanFillsTheListAndTicksMovesRenamesAndCreateReachTheFil
     PostMessageW(D(ChannelListView), WM_KEYDOWN, VK_ESCAPE, 0);
     EXPECT_TRUE(gui::WaitUntil([&] { return !gui::Visible(dialog) && gui::Enabled(app.Window()); }, WaitMs));
     documents.MoveTo(L"録画の書類 녹화");  // a documents folder of any name
-    OpenAndScan(9);
+    ASSERT_NO_FATAL_FAILURE(OpenAndScan(9));
     EXPECT_EQ(list->ItemText(3, 0), L"ＮＨＫＥテレ３東京");
     EXPECT_EQ(standin.Requests().size(), 2 * scanRequests);
     // Enter in the name field with nothing to rename is "作成": with no row
@@ -264,12 +265,12 @@ TEST_F(ChannelSetup, AScanWithoutAnswerEndsAtOnceHeldArrowsRepeatAndAListTooLong
     StandIn silent;
     ASSERT_TRUE(silent.Start({"--silent-on", "GetChList"}));
     ASSERT_TRUE(standin.Start());
-    Start("ChListReplyLimit=100\r\n");
-    CloseDuringAScanThatGetsNoAnswer(silent, false);
+    ASSERT_TRUE(Start("ChListReplyLimit=100\r\n"));
+    ASSERT_NO_FATAL_FAILURE(CloseDuringAScanThatGetsNoAnswer(silent, false));
     EXPECT_TRUE(gui::Enabled(app.Window()));
 
     ASSERT_TRUE(gui::SetText(C(MainFormLayout::RemoconPortEd), std::to_wstring(standin.Port())));
-    OpenAndScan(9);
+    ASSERT_NO_FATAL_FAILURE(OpenAndScan(9));
     // A click on "↓" moves the selected row once; held, it repeats.
     const auto positionOfFirst = [&] {
         for (int row = 0; row < list->Count(); ++row)
@@ -319,7 +320,7 @@ TEST_F(ChannelSetup, AScanWithoutAnswerEndsAtOnceHeldArrowsRepeatAndAListTooLong
     EXPECT_EQ(written.size(), 9u);
     CloseDialog();
 
-    CloseDuringAScanThatGetsNoAnswer(silent, true);
+    ASSERT_NO_FATAL_FAILURE(CloseDuringAScanThatGetsNoAnswer(silent, true));
 }
 
 // Run by the harness at 96 dpi, and again with the prefix at 144.
@@ -328,13 +329,14 @@ TEST_F(Layout, TheWindowAndTheDialogAreScaledToTheDpiAndNoCaptionIsCut)
     namespace Main = MainFormLayout;
     const int dpi = TestDpi();
     ASSERT_TRUE(standin.Start());
-    Start(PortLine(standin));
+    ASSERT_TRUE(Start(PortLine(standin)));
     ASSERT_TRUE(gui::WaitUntil([&] { return gui::Visible(app.Window()); }, WaitMs));
     ExpectLayout(app.Window(), dpi, Main::ClientWidth, Main::ClientHeight, Main::Controls, Main::FontName,
                  Main::FontHeight);
-    EXPECT_TRUE(gui::SaveScreenshot(app.Window(), gui::ArtifactPath(L"main-window-" + std::to_wstring(dpi) + L"dpi.png")));
+    const std::wstring dpiText = std::to_wstring(dpi) + L"dpi.png";
+    EXPECT_TRUE(gui::SaveScreenshot(app.Window(), gui::ArtifactPath(L"main-window-" + dpiText)));
 
-    OpenAndScan(9);
+    ASSERT_NO_FATAL_FAILURE(OpenAndScan(9));
     ExpectLayout(dialog, dpi, ClientWidth, ClientHeight, Controls, FontName, FontHeight, {ChannelScanLb, ChListSizeLb});
     // The columns are wide enough for what the rows hold ("BonDriver_PT3-T.dll"
     // is wider than the design's).
@@ -344,7 +346,7 @@ TEST_F(Layout, TheWindowAndTheDialogAreScaledToTheDpiAndNoCaptionIsCut)
     }
     EXPECT_GT(SendMessageW(D(ChannelListView), LVM_GETCOLUMNWIDTH, 1, 0), Scale(Columns[1].width, dpi));
     list->SetChecked(1, true);
-    EXPECT_TRUE(gui::SaveScreenshot(dialog, gui::ArtifactPath(L"channel-setup-" + std::to_wstring(dpi) + L"dpi.png")));
+    EXPECT_TRUE(gui::SaveScreenshot(dialog, gui::ArtifactPath(L"channel-setup-" + dpiText)));
 
     // Larger, the list takes the room and the buttons keep to the corner.
     RECT frame;

@@ -36,7 +36,8 @@ class MainWindow : public WindowTest {
 protected:
     void ExpectEnabled(bool settings, bool path)
     {
-        for (int id : {RemoconLb, RemoconAddrEd, RemoconPortEd, ServerLb, ServerPortEd, MakeChannelBtn, EpgDataCapBonCBox})
+        for (int id : {RemoconLb, RemoconAddrEd, RemoconPortEd, ServerLb, ServerPortEd, MakeChannelBtn,
+                       EpgDataCapBonCBox})
             EXPECT_EQ(gui::Enabled(C(id)), settings) << Find(id)->name;
         for (int id : {EpgDataCapBonLb, EpgDataCapBonEd, EpgDataCapBonBtn})
             EXPECT_EQ(gui::Enabled(C(id)), path) << Find(id)->name;
@@ -72,8 +73,9 @@ protected:
 TEST_F(MainWindow, ShowsItsSettingsOpensItsBoxesByKeyAndButtonKeepsTheFocusAndSavesEditsAtExit)
 {
     const std::uint16_t remocon = FreePort();
-    Start("RemoconAddr=localhost\r\nRemoconPort=" + std::to_string(remocon) +
-          "\r\nServerPort=abc\r\nEpgDataCapBonAutoLaunch=1\r\nEpgDataCapBonExePath=C:\\EDCB\\EpgDataCap_Bon.exe\r\n");
+    ASSERT_TRUE(Start("RemoconAddr=localhost\r\nRemoconPort=" + std::to_string(remocon) +
+                      "\r\nServerPort=abc\r\nEpgDataCapBonAutoLaunch=1\r\n"
+                      "EpgDataCapBonExePath=C:\\EDCB\\EpgDataCap_Bon.exe\r\n"));
     ASSERT_TRUE(gui::WaitUntil([&] { return gui::Visible(app.Window()); }, WaitMs));
     EXPECT_EQ(gui::Text(app.Window()), Caption);
     // The taskbar button is the hidden application window's, with the title.
@@ -159,9 +161,9 @@ TEST_F(MainWindow, ShowsItsSettingsOpensItsBoxesByKeyAndButtonKeepsTheFocusAndSa
     ASSERT_EQ(app.WaitForExit(WaitMs), std::optional<int>(0));
     EXPECT_EQ(app.Ini(), "[Parameter]\r\nRemoconAddr=\x98\x5E\x89\xE6\x8B\x40.local\r\nRemoconPort=" +
                              std::to_string(remocon) +
-                             "\r\nServerPort=4000\r\nEpgDataCapBonAutoLaunch=0\r\nEpgDataCapBonExePath=C:\\EDCB\\"
-                             "EpgDataCap_Bon.exe\r\nEpgDataCapBonExeParam=/min\r\nEpgDataCapBonWindowText=EpgDataCap_Bon\r\n"
-                             "MultiTuner=1\r\n");
+                             "\r\nServerPort=4000\r\nEpgDataCapBonAutoLaunch=0\r\n"
+                             "EpgDataCapBonExePath=C:\\EDCB\\EpgDataCap_Bon.exe\r\nEpgDataCapBonExeParam=/min\r\n"
+                             "EpgDataCapBonWindowText=EpgDataCap_Bon\r\nMultiTuner=1\r\n");
 }
 
 TEST_F(MainWindow, MinAndStartServeFromTheTrayWhoseMenuAndTheKeyStopAndStartTheServerAndTheStatusLineFollows)
@@ -172,7 +174,7 @@ TEST_F(MainWindow, MinAndStartServeFromTheTrayWhoseMenuAndTheKeyStopAndStartTheS
     app.WriteChannelFiles({{"Sogo2", 0}, {"\x82\x61\x82\x72\x93\xFA\x83\x65\x83\x8C", 1}, {"Sogo1", 2}},
                           {AliasRow(0, 0, 0, 3, 1025), AliasRow(1, 2, 1, 5, 141), AliasRow(2, 0, 0, 3, 1024)});
     const std::uint16_t port = FreePort();
-    Start(PortLine(standin) + "ServerPort=" + std::to_string(port) + "\r\n", {"x", "/MIN", "/START"});
+    ASSERT_TRUE(Start(PortLine(standin) + "ServerPort=" + std::to_string(port) + "\r\n", {"x", "/MIN", "/START"}));
     ASSERT_TRUE(gui::WaitUntil([&] { return ServerRunning(); }, WaitMs));
     ExpectEnabled(false, false);
     EXPECT_TRUE(gui::Enabled(C(StartPatchServerSB)));
@@ -254,8 +256,9 @@ TEST_F(MainWindow, EachFailureShowsItsBoxInAFolderOutsideTheCodePageWhoseFilesPa
     const socket_t taken = CreateListenSocket(port, 1);
     ASSERT_NE(taken, InvalidSocket);
     // 録画機.local: a setting in code page 932 whatever the folder's name.
-    const std::string parameters = "RemoconAddr=\x98\x5E\x89\xE6\x8B\x40.local\r\nServerPort=" + std::to_string(port) + "\r\n";
-    Start(parameters);
+    const std::string parameters =
+        "RemoconAddr=\x98\x5E\x89\xE6\x8B\x40.local\r\nServerPort=" + std::to_string(port) + "\r\n";
+    ASSERT_TRUE(Start(parameters));
     EXPECT_EQ(gui::Text(C(RemoconAddrEd)), L"録画機.local");
 
     // No channel files yet: the standard error box names the missing one

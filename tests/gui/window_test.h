@@ -31,10 +31,10 @@ protected:
 
     HWND C(int id) const { return app.Control(id); }
     // The program with these [Parameter] lines in its settings, started.
-    void Start(const std::string& parameters, const std::vector<std::string>& args = {})
+    bool Start(const std::string& parameters, const std::vector<std::string>& args = {})
     {
         app.WriteIni("[Parameter]\r\n" + parameters);
-        ASSERT_TRUE(app.Start(args));
+        return app.Start(args);
     }
     std::string PortLine(const StandIn& upstream) const
     {
