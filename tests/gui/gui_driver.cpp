@@ -8,58 +8,30 @@
 
 #include <vector>
 
-#include "support/server_fixture.h"
-
 namespace gui {
 
 namespace {
 
 constexpr UINT SendTimeoutMs = 5000;
 
-LRESULT Send(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0)
+LRESULT Send(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0, UINT timeoutMs = SendTimeoutMs)
 {
     DWORD_PTR result = 0;
-    SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, SendTimeoutMs, &result);
+    SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, timeoutMs, &result);
     return static_cast<LRESULT>(result);
-}
-
-struct Search {
-    DWORD pid;
-    const wchar_t* className;
-    const wchar_t* caption;
-    bool visibleOnly;
-    HWND found = nullptr;
-};
-
-BOOL CALLBACK Match(HWND window, LPARAM data)
-{
-    auto* s = reinterpret_cast<Search*>(data);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    if (pid != s->pid || (s->visibleOnly && !IsWindowVisible(window)))
-        return TRUE;
-    wchar_t cls[256];
-    GetClassNameW(window, cls, 256);
-    if (lstrcmpW(cls, s->className) != 0)
-        return TRUE;
-    if (s->caption && Text(window) != s->caption)
-        return TRUE;
-    s->found = window;
-    return FALSE;
 }
 
 } // namespace
 
-bool WaitUntil(const std::function<bool()>& condition, int timeoutMs)
-{
-    return WaitFor(condition, timeoutMs);
-}
-
 HWND FindProcessWindow(DWORD pid, const wchar_t* className, const wchar_t* caption, bool visibleOnly)
 {
-    Search s{pid, className, caption, visibleOnly};
-    EnumWindows(Match, reinterpret_cast<LPARAM>(&s));
-    return s.found;
+    for (HWND window = nullptr; (window = FindWindowExW(nullptr, window, className, caption)) != nullptr;) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == pid && (!visibleOnly || IsWindowVisible(window)))
+            return window;
+    }
+    return nullptr;
 }
 
 HWND WaitForProcessWindow(DWORD pid, const wchar_t* className, const wchar_t* caption, bool visibleOnly,
@@ -80,19 +52,9 @@ std::wstring Text(HWND window)
     return text;
 }
 
-bool SetText(HWND window, const std::wstring& text)
+bool SetText(HWND window, const std::wstring& text, UINT timeoutMs)
 {
-    return Send(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str())) != 0;
-}
-
-bool Enabled(HWND window)
-{
-    return IsWindowEnabled(window) != FALSE;
-}
-
-bool Visible(HWND window)
-{
-    return IsWindowVisible(window) != FALSE;
+    return Send(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), timeoutMs) != 0;
 }
 
 bool Checked(HWND button)
@@ -104,11 +66,6 @@ bool Click(HWND button)
 {
     DWORD_PTR result = 0;
     return SendMessageTimeoutW(button, BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, SendTimeoutMs, &result) != 0;
-}
-
-void PostClick(HWND button)
-{
-    PostMessageW(button, BM_CLICK, 0, 0);
 }
 
 RECT RectInParent(HWND control)
@@ -145,6 +102,28 @@ bool CloseMessageBox(HWND box, int buttonId)
         return false;
     PostClick(button);
     return WaitUntil([box] { return !IsWindow(box) || !IsWindowVisible(box); }, 5000);
+}
+
+bool WaitForNote(DWORD pid, int timeoutMs)
+{
+    std::optional<MessageBoxInfo> box;
+    const bool noted = WaitUntil([&] {
+        return FindProcessWindow(pid, L"tooltips_class32", nullptr, true) || (box = WaitForMessageBox(pid, 0));
+    }, timeoutMs);
+    if (box)
+        CloseMessageBox(box->window);
+    return noted;
+}
+
+bool AfterPosted(HWND edit)
+{
+    // The edit's text limit, set by a posted message and put back after.
+    const LRESULT limit = Send(edit, EM_GETLIMITTEXT);
+    const WPARAM marker = static_cast<WPARAM>(limit) + 1;
+    PostMessageW(edit, EM_SETLIMITTEXT, marker, 0);
+    const bool arrived = WaitUntil([&] { return Send(edit, EM_GETLIMITTEXT) == static_cast<LRESULT>(marker); }, 10000);
+    Send(edit, EM_SETLIMITTEXT, static_cast<WPARAM>(limit));
+    return arrived;
 }
 
 bool TrayIconPresent(HWND owner, UINT id)
@@ -223,16 +202,6 @@ std::wstring RemoteListView::ColumnCaption(int column) const
     LVCOLUMNW col{};
     col.mask = LVCF_TEXT;
     return RemoteText(LVM_GETCOLUMNW, static_cast<WPARAM>(column), col);
-}
-
-bool RemoteListView::SetChecked(int row, bool checked)
-{
-    return SetState(row, INDEXTOSTATEIMAGEMASK(checked ? 2 : 1), LVIS_STATEIMAGEMASK);
-}
-
-bool RemoteListView::SetSelected(int row, bool selected)
-{
-    return SetState(row, selected ? LVIS_SELECTED : 0, LVIS_SELECTED);
 }
 
 bool RemoteListView::SetState(int row, UINT state, UINT mask)

@@ -5,14 +5,20 @@
 // screenshots. Every wait is a bounded poll.
 #include <windows.h>
 
-#include <functional>
+#include <commctrl.h>
+
 #include <optional>
 #include <string>
+
+#include "support/server_fixture.h"
 
 namespace gui {
 
 // Polls condition until it holds or timeoutMs has passed.
-bool WaitUntil(const std::function<bool()>& condition, int timeoutMs);
+inline bool WaitUntil(const std::function<bool()>& condition, int timeoutMs)
+{
+    return WaitFor(condition, timeoutMs);
+}
 
 // A top-level window of process pid with the class name (and caption, when
 // given); only visible ones when visibleOnly.
@@ -22,14 +28,15 @@ HWND WaitForProcessWindow(DWORD pid, const wchar_t* className, const wchar_t* ca
                           int timeoutMs);
 
 std::wstring Text(HWND window);
-bool SetText(HWND window, const std::wstring& text);
-bool Enabled(HWND window);
-bool Visible(HWND window);
+// False when it did not answer within timeoutMs.
+bool SetText(HWND window, const std::wstring& text, UINT timeoutMs = 5000);
+inline bool Enabled(HWND window) { return IsWindowEnabled(window) != FALSE; }
+inline bool Visible(HWND window) { return IsWindowVisible(window) != FALSE; }
 bool Checked(HWND button);
 // A click whose action opens nothing modal: it returns once handled.
 bool Click(HWND button);
 // A click whose action may open a modal window, which would block a sent one.
-void PostClick(HWND button);
+inline void PostClick(HWND button) { PostMessageW(button, BM_CLICK, 0, 0); }
 // A control's rectangle in its parent's client coordinates.
 RECT RectInParent(HWND control);
 SIZE ClientSize(HWND window);
@@ -43,6 +50,13 @@ struct MessageBoxInfo {
 std::optional<MessageBoxInfo> WaitForMessageBox(DWORD pid, int timeoutMs);
 // Presses OK (or Cancel) and waits until the box has gone.
 bool CloseMessageBox(HWND box, int buttonId = IDOK);
+// A note to the user: a balloon tip, or a message box (closed here) where
+// no balloon can show.
+bool WaitForNote(DWORD pid, int timeoutMs);
+// Returns once the thread of edit has taken every message posted to it so
+// far (or has gone into a modal loop after them): a marker posted behind
+// them has arrived.
+bool AfterPosted(HWND edit);
 
 // Whether the tray holds the icon (owner, id): asking the tray to change
 // nothing about it succeeds only for an icon it has.
@@ -62,8 +76,11 @@ public:
     std::wstring ColumnCaption(int column) const;
     bool Checked(int row) const;
     // row -1: every row.
-    bool SetChecked(int row, bool checked);
-    bool SetSelected(int row, bool selected);
+    bool SetChecked(int row, bool checked)
+    {
+        return SetState(row, INDEXTOSTATEIMAGEMASK(checked ? 2 : 1), LVIS_STATEIMAGEMASK);
+    }
+    bool SetSelected(int row, bool selected) { return SetState(row, selected ? LVIS_SELECTED : 0, LVIS_SELECTED); }
 
 private:
     bool SetState(int row, UINT state, UINT mask);

@@ -1,6 +1,6 @@
 #!/bin/sh
 # Runs the window test program under Wine on a private Xvfb display: first
-# everything at 96 dpi, then the high-DPI cases with the prefix's LogPixels at
+# everything at 96 dpi, then the layout test again with the prefix's LogPixels at
 # 144. The prefix gets what windows need there: a virtual desktop (no 2-second
 # stall per window without a window manager), no crash dialog (a crash would
 # hang the run), Japanese font substitutes and the caption-button font.
@@ -109,6 +109,6 @@ VERNWICK_GUI_ARTIFACTS="$artifacts_win" VERNWICK_GUI_DPI=96 \
 if [ $status -eq 0 ] && [ "$once" != --once ]; then
   configure_prefix 144
   VERNWICK_GUI_ARTIFACTS="$artifacts_win" VERNWICK_GUI_DPI=144 \
-    timeout 120 "$wine" "$program" --gtest_filter='HighDpi*' || status=$?
+    timeout 120 "$wine" "$program" --gtest_filter='Layout.*' || status=$?
 fi
 exit $status

@@ -18,11 +18,6 @@ std::wstring SystemPath(const std::filesystem::path& path)
     return full.size() < MAX_PATH - 14 ? full : L"\\\\?\\" + full;
 }
 
-std::filesystem::path Reachable(const std::filesystem::path& path)
-{
-    return std::filesystem::path(SystemPath(path));
-}
-
 } // namespace
 
 std::string Utf8Path(const std::filesystem::path& path)
@@ -31,32 +26,24 @@ std::string Utf8Path(const std::filesystem::path& path)
     return std::string(text.begin(), text.end());
 }
 
-VernwickApp::VernwickApp(const std::filesystem::path& subfolder) : FFolder(FDir.Path())
+VernwickApp::VernwickApp() : FFolder(FDir.Path())
 {
-    Place(subfolder);
+    CopyFileW(std::filesystem::path(SourceExe()).wstring().c_str(), Beside("Vernwick.exe").c_str(), FALSE);
 }
 
-VernwickApp::VernwickApp(std::size_t exePathLength) : FFolder(FDir.Path())
+void VernwickApp::MoveInto(const std::wstring& name, std::size_t exePathLength)
 {
+    FFolder /= name;
+    CreateDirectoryW(FFolder.wstring().c_str(), nullptr);
     // Folders of at most 100 characters, as deep as it takes.
-    std::size_t left = exePathLength - FDir.Path().wstring().size() - std::wstring(L"\\Vernwick.exe").size();
-    std::filesystem::path deep;
-    for (wchar_t name = L'd'; left > 1; ++name) {
+    std::size_t left = exePathLength - FFolder.wstring().size() - std::wstring(L"\\Vernwick.exe").size();
+    for (wchar_t letter = L'd'; left > 1; ++letter) {
         const std::size_t length = std::min<std::size_t>(left - 1, 100);
-        deep /= std::wstring(length, name);
+        FFolder /= std::wstring(length, letter);
+        CreateDirectoryW(SystemPath(FFolder).c_str(), nullptr);
         left -= length + 1;
     }
-    Place(deep);
-}
-
-void VernwickApp::Place(const std::filesystem::path& subfolder)
-{
-    for (const auto& name : subfolder) {
-        FFolder /= name;
-        CreateDirectoryW(SystemPath(FFolder).c_str(), nullptr);
-    }
-    const std::wstring source = std::filesystem::path(SourceExe()).wstring();
-    CopyFileW(source.c_str(), SystemPath(FFolder / "Vernwick.exe").c_str(), FALSE);
+    CopyFileW(std::filesystem::path(SourceExe()).wstring().c_str(), Beside("Vernwick.exe").c_str(), FALSE);
 }
 
 std::string VernwickApp::SourceExe()
@@ -88,28 +75,31 @@ std::string VernwickApp::File(const std::string& name) const
     return Utf8Path(FFolder / std::filesystem::u8path(name));
 }
 
-std::string VernwickApp::Ini() const
+std::wstring VernwickApp::Beside(const std::string& name) const
 {
-    return ReadFile("Vernwick.ini");
+    return SystemPath(FFolder / std::filesystem::u8path(name));
 }
 
 std::string VernwickApp::ReadFile(const std::string& name) const
 {
-    std::ifstream in(Reachable(FFolder / std::filesystem::u8path(name)), std::ios::binary);
-    if (!in)
-        return "<missing>";
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    std::ifstream in(std::filesystem::path(Beside(name)), std::ios::binary);
+    return in ? std::string(std::istreambuf_iterator<char>(in), {}) : "<missing>";
 }
 
-void VernwickApp::WriteIni(const std::string& bytes) const
+void VernwickApp::WriteFile(const std::string& name, const std::string& bytes) const
 {
-    std::ofstream(Reachable(FFolder / "Vernwick.ini"), std::ios::binary) << bytes;
+    std::ofstream(std::filesystem::path(Beside(name)), std::ios::binary) << bytes;
 }
 
 void VernwickApp::WriteChannelFiles(const NamedNumberList& channels, const BonAliasList& aliases) const
 {
-    std::ofstream(Reachable(FFolder / ChSetFilePath("")), std::ios::binary) << FormatChSetText(channels);
-    std::ofstream(Reachable(FFolder / ChAliasFilePath("")), std::ios::binary) << FormatChAliasText(aliases);
+    WriteFile(ChSetFilePath(""), FormatChSetText(channels));
+    WriteFile(ChAliasFilePath(""), FormatChAliasText(aliases));
+}
+
+bool VernwickApp::SetReadOnly(const std::string& name, bool readOnly) const
+{
+    return SetFileAttributesW(Beside(name).c_str(), readOnly ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL);
 }
 
 bool VernwickApp::Start(const std::vector<std::string>& args)

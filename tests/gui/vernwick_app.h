@@ -14,12 +14,11 @@
 
 class VernwickApp {
 public:
-    // In a folder of the test's own, or in a folder of any name and depth
-    // made inside it.
-    explicit VernwickApp(const std::filesystem::path& subfolder = {});
-    // In folders deep enough to make its own path this long, with the
-    // files beside it longer.
-    explicit VernwickApp(std::size_t exePathLength);
+    // In a folder of the test's own.
+    VernwickApp();
+    // Moved, before it starts, into a folder of this name, and folders below
+    // it deep enough to make its own path exePathLength characters long.
+    void MoveInto(const std::wstring& name, std::size_t exePathLength);
     // The program copied: the build's own, or the one VERNWICK_GUI_EXE names
     // (the Vernwick.exe of an unpacked zip, for one).
     static std::string SourceExe();
@@ -31,12 +30,14 @@ public:
     const std::filesystem::path& Folder() const { return FFolder; }
     // A file beside it, as the program's file functions take it (UTF-8).
     std::string File(const std::string& name) const;
-    std::string IniPath() const { return File("Vernwick.ini"); }
-    std::string Ini() const;  // its bytes, or "<missing>"
     // A file beside it: its bytes, or "<missing>".
     std::string ReadFile(const std::string& name) const;
-    void WriteIni(const std::string& bytes) const;
+    std::string Ini() const { return ReadFile("Vernwick.ini"); }
+    void WriteFile(const std::string& name, const std::string& bytes) const;
+    void WriteIni(const std::string& bytes) const { WriteFile("Vernwick.ini", bytes); }
     void WriteChannelFiles(const NamedNumberList& channels, const BonAliasList& aliases) const;
+    // Makes a file beside it read-only, or writable again.
+    bool SetReadOnly(const std::string& name, bool readOnly) const;
 
     // Starts it and waits (10 s at most) for its main window, with the
     // settings loaded and the message loop running.
@@ -53,7 +54,8 @@ public:
     void EndPolitely(int stopWaitMs);
 
 private:
-    void Place(const std::filesystem::path& subfolder);
+    // A file beside it as the system takes it, long paths included.
+    std::wstring Beside(const std::string& name) const;
 
     TempDir FDir;
     std::filesystem::path FFolder;
