@@ -7,13 +7,7 @@
 
 inline BON_ALIAS AliasRow(std::int32_t index, std::uint32_t bn, std::uint32_t spc, std::uint32_t ch, std::uint32_t srv)
 {
-    BON_ALIAS a;
-    a.index = index;
-    a.bn = {"bn", bn};
-    a.spc = {"spc", spc};
-    a.ch = {"ch", ch};
-    a.srv = {"srv", srv};
-    return a;
+    return BON_ALIAS{index, {"bn", bn}, {"spc", spc}, {"ch", ch}, {"srv", srv}};
 }
 
 // A row on space ("S", 0) with a named service and BonDriver, on channel
