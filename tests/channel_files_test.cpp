@@ -105,10 +105,8 @@ TEST(ChannelFiles, ReadingKeepsTheRecordLinesWhateverTheirEndsAndStopsAtANul)
               "Letters\t0\tx\t0\r\nJunk\t0\t 12abc\t0\r\nMinus\t0\t-1\t0\r\n"
               "\t\t3\t0\r\n", // inner empty fields count
               {{"Name", 7}, {"Ignored", 10}, {"Letters", 0}, {"Junk", 12}, {"Minus", 4294967295u}, {"", 3}}},
-             {"A\t0\t0\t0\r\nB\t0\t1\t0\r\nC\t0\t2\t0\r\n", abc},
              {"A\t0\t0\t0\nB\t0\t1\t0\nC\t0\t2\t0\n", abc},
-             {"A\t0\t0\t0\rB\t0\t1\t0\rC\t0\t2\t0", abc},
-             {"A\t0\t0\t0\r\nB\t0\t1\t0\nC\t0\t2\t0", abc},
+             {"A\t0\t0\t0\rB\t0\t1\t0\r\nC\t0\t2\t0", abc},
              {"A\t0\t0\t0\n\r\nB\t0\t1\t0\r\r\nC\t0\t2\t0\r\n", abc},
              // A NUL ends the text, even in the middle of a line.
              {"A\t0\t0\t0\r\nB\t0\t1\t0\r\n\0C\t0\t2\t0\r\n"s, {{"A", 0}, {"B", 1}}},
@@ -177,16 +175,15 @@ TEST(ChannelFiles, ChangeTogetherOrNotAtAll)
 
     // Files that were new go again; a folder for the copy that cannot be made
     // is named through the copy's path, and so is a missing home folder.
-    const std::string fresh = dir.Folder() + "fresh/", underFile = dir.Folder() + "file/EpgTimerBon/";
+    const std::string fresh = dir.Folder() + "fresh/", underFile = dir.Folder() + "file/EpgTimerBon/",
+                      missing = dir.Folder() + "missing/";
     fs::create_directory(fresh);
     ASSERT_TRUE(ReplaceFileAtomically(dir.File("file"), "x"));
-    for (const auto& [save, failing] :
-         std::vector<std::pair<std::function<void()>, std::string>>{
-             {[&] { SaveChannelFiles(fresh, River, RiverRows, copy); }, ChSetFilePath(copy)},
-             {[&] { SaveChannelFiles(fresh, River, RiverRows, underFile); }, ChSetFilePath(underFile)},
-             {[&] { SaveChannelFiles(dir.Folder() + "missing/", River, RiverRows); },
-              ChSetFilePath(dir.Folder() + "missing/")}}) {
-        EXPECT_EQ(ErrorOf(save), "ファイル " + failing + " を作成できません");
+    for (const auto& [to, copyTo, failing] : std::vector<std::tuple<std::string, std::string, std::string>>{
+             {fresh, copy, ChSetFilePath(copy)}, {fresh, underFile, ChSetFilePath(underFile)},
+             {missing, "", ChSetFilePath(missing)}}) {
+        EXPECT_EQ(ErrorOf([&] { SaveChannelFiles(to, River, RiverRows, copyTo); }),
+                  "ファイル " + failing + " を作成できません");
         EXPECT_EQ(entries(fresh), 0);
     }
 }
