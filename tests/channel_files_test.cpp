@@ -39,11 +39,6 @@ std::string ErrorOf(const std::function<void()>& run)
     return "no error";
 }
 
-std::string Read(const std::string& path)
-{
-    return ReadWholeFile(path).value_or("(none)");
-}
-
 } // namespace
 
 TEST(ChannelFiles, AreWrittenByteForByteAndReadBackAsTheSameLists)
@@ -77,8 +72,7 @@ TEST(ChannelFiles, AreWrittenByteForByteAndReadBackAsTheSameLists)
     for (const Case& c : cases) {
         SaveChSetFile(ChSetFilePath(dir.Folder()), c.channels);
         SaveChAliasFile(ChAliasFilePath(dir.Folder()), c.rows);
-        EXPECT_EQ(Read(ChSetFilePath(dir.Folder())), c.chSet);
-        EXPECT_EQ(Read(ChAliasFilePath(dir.Folder())), c.chAlias);
+        EXPECT_EQ(ChannelFilesText(dir.Folder()), c.chSet + "|" + c.chAlias);
         NamedNumberList channels{{"stale", 9}};
         BonAliasList rows(3);
         LoadChSetFile(ChSetFilePath(dir.Folder()), channels);
@@ -154,15 +148,15 @@ TEST(ChannelFiles, ChangeTogetherOrNotAtAll)
     block(ChAliasFilePath(home));
     EXPECT_EQ(ErrorOf([&] { SaveChannelFiles(home, River, RiverRows, copy); }),
               "ファイル " + ChAliasFilePath(home) + " を作成できません");
-    EXPECT_EQ(Read(ChSetFilePath(home)), "old\t0\t0\t0\r\n");
+    EXPECT_EQ(ReadWholeFile(ChSetFilePath(home)), "old\t0\t0\t0\r\n");
     EXPECT_EQ(entries(home), 2);
     EXPECT_FALSE(fs::exists(dir.Folder() + "docs"));
     fs::remove_all(ChAliasFilePath(home));
 
     // The copy goes into a folder made for it, and matches the ChSet file.
     SaveChannelFiles(home, River, RiverRows, copy);
-    EXPECT_EQ(Read(ChSetFilePath(home)) + Read(ChAliasFilePath(home)), RiverChSet + std::string(RiverChAlias));
-    EXPECT_EQ(Read(ChSetFilePath(copy)), RiverChSet);
+    EXPECT_EQ(ChannelFilesText(home), RiverChSet + std::string("|") + RiverChAlias);
+    EXPECT_EQ(ReadWholeFile(ChSetFilePath(copy)), RiverChSet);
     EXPECT_EQ(entries(copy), 1);
 
     // The copy cannot be written: its own error, and the files at home,
@@ -171,7 +165,7 @@ TEST(ChannelFiles, ChangeTogetherOrNotAtAll)
     block(ChSetFilePath(copy));
     EXPECT_EQ(ErrorOf([&] { SaveChannelFiles(home, {}, {}, copy); }),
               "ファイル " + ChSetFilePath(copy) + " を作成できません");
-    EXPECT_EQ(Read(ChSetFilePath(home)) + Read(ChAliasFilePath(home)), RiverChSet + std::string(RiverChAlias));
+    EXPECT_EQ(ChannelFilesText(home), RiverChSet + std::string("|") + RiverChAlias);
 
     // Files that were new go again; a folder for the copy that cannot be made
     // is named through the copy's path, and so is a missing home folder.

@@ -6,9 +6,8 @@
 #include <vector>
 
 #include "channel/arrow_repeat.h"
-#include "channel/channel_files.h"
 #include "channel/channel_list_model.h"
-#include "common/file_io.h"
+#include "support/alias_rows.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -84,17 +83,14 @@ TEST(ChannelListModel, EachSelectedRunMovesOnePlaceAndStopsAtTheEnd)
 namespace {
 
 // Holds an arrow button for heldMs on a timer that fires on time, then lets
-// go over the button or elsewhere; the times of the moves, from the press.
-std::vector<int> Hold(ArrowRepeat& repeat, ArrowButton button, int heldMs, bool releaseOver, ChannelListModel& model)
+// go over the button or elsewhere: the moves and their times from the press,
+// "^" up and "v" down.
+std::string Hold(ArrowRepeat& repeat, ArrowButton button, int heldMs, bool releaseOver)
 {
-    std::vector<int> moves;
+    std::string moves;
     const auto move = [&](ArrowButton b, int at) {
-        if (b == ArrowButton::Up)
-            model.MoveUp();
-        if (b == ArrowButton::Down)
-            model.MoveDown();
         if (b != ArrowButton::None)
-            moves.push_back(at);
+            moves += (b == ArrowButton::Up ? " ^" : " v") + std::to_string(at);
     };
     repeat.Press(button);
     for (int t = repeat.Interval(); t < heldMs; t += repeat.Interval())
@@ -107,17 +103,13 @@ std::vector<int> Hold(ArrowRepeat& repeat, ArrowButton button, int heldMs, bool 
 
 } // namespace
 
-TEST(ChannelListModel, HeldArrowsRepeatAfter500msThenEvery100msAndOnceMoreOnRelease)
+TEST(ArrowRepeat, HeldArrowsRepeatAfter500msThenEvery100msAndOnceMoreOnRelease)
 {
-    ChannelListModel model = Rows(10);
-    Select(model, {0});
     ArrowRepeat repeat;
-    EXPECT_EQ(Hold(repeat, ArrowButton::Down, 750, true, model), (std::vector<int>{500, 600, 700, 750}));
-    EXPECT_EQ(Order(model), (std::vector<int>{1, 2, 3, 4, 0, 5, 6, 7, 8, 9}));
-    EXPECT_EQ(Hold(repeat, ArrowButton::Down, 750, false, model), (std::vector<int>{500, 600, 700}));
-    EXPECT_EQ(Hold(repeat, ArrowButton::Up, 200, true, model), (std::vector<int>{200}));
-    EXPECT_EQ(Hold(repeat, ArrowButton::Up, 200, false, model), (std::vector<int>{}));
-    EXPECT_EQ(Order(model), (std::vector<int>{1, 2, 3, 4, 5, 6, 0, 7, 8, 9}));
+    EXPECT_EQ(Hold(repeat, ArrowButton::Down, 750, true), " v500 v600 v700 v750");
+    EXPECT_EQ(Hold(repeat, ArrowButton::Down, 750, false), " v500 v600 v700");
+    EXPECT_EQ(Hold(repeat, ArrowButton::Up, 200, true), " ^200");
+    EXPECT_EQ(Hold(repeat, ArrowButton::Up, 200, false), "");
 }
 
 TEST(ChannelListModel, RenameAndTheNameFieldFollowTheSelection)
@@ -142,17 +134,13 @@ TEST(ChannelListModel, RenameAndTheNameFieldFollowTheSelection)
 TEST(ChannelListModel, CreatesFilesFromTheTickedRowsInTheirOrder)
 {
     TempDir dir;
-    const auto files = [&] {
-        return ReadWholeFile(ChSetFilePath(dir.Folder())).value_or("(none)") + "|" +
-               ReadWholeFile(ChAliasFilePath(dir.Folder())).value_or("(none)");
-    };
     ChannelListModel model = Rows(4);
     model.SetChecked(1, true);
     model.SetChecked(3, true);
     model.SetSelected(3, true);
     model.RenameSelected("Renamed");
     model.CreateChannelFiles(dir.Folder());
-    EXPECT_EQ(files(), "S1\t0\t0\t0\r\nRenamed\t0\t1\t0\r\n|"
+    EXPECT_EQ(ChannelFilesText(dir.Folder()), "S1\t0\t0\t0\r\nRenamed\t0\t1\t0\r\n|"
                        "S1\t101\tBon\t0\tSpace\t0\tCh\t1\r\nS3\t103\tBon\t0\tSpace\t0\tCh\t3\r\n");
     // What the server would answer to "GetChList" with the last one current.
     EXPECT_EQ(model.ChListReplySize(), std::string("0\t1\t0\tS1\t1\tRenamed").size());
@@ -160,5 +148,5 @@ TEST(ChannelListModel, CreatesFilesFromTheTickedRowsInTheirOrder)
     ChannelListModel none = Rows(2);
     none.CreateChannelFiles(dir.Folder());
     EXPECT_EQ(none.ChListReplySize(), 3u);
-    EXPECT_EQ(files(), "|");
+    EXPECT_EQ(ChannelFilesText(dir.Folder()), "|");
 }

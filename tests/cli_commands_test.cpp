@@ -13,7 +13,6 @@
 #include "channel/channel_scan.h"
 #include "channel/scan_lines.h"
 #include "common/file_io.h"
-#include "common/settings.h"
 #include "net/socket.h"
 #include "process/child_process.h"
 #include "support/alias_rows.h"
@@ -51,14 +50,12 @@ protected:
         SaveChAliasFile(ChAliasFilePath(folder), {Row(0, "One", 1, "T.dll", 0, 1), Row(1, "Two", 2, "T.dll", 0, 1),
                                                   Row(2, "Three", 3, "T.dll", 0, 2), Row(3, "Four", 4, "T.dll", 0, 3),
                                                   Row(4, "Five", 5, "T.dll", 0, 5)});
-        made = Files();
+        made = ChannelFilesText(folder);
     }
 
     void UseUpstream(std::uint16_t port)
     {
-        Settings settings;
-        settings.RemoconPort = std::to_string(port);
-        SaveSettings(ini, settings);
+        ASSERT_TRUE(ReplaceFileAtomically(ini, "[Parameter]\nRemoconPort=" + std::to_string(port) + "\n"));
     }
 
     // vernwick-cli with the settings file and, but for scan, the channel folder.
@@ -69,12 +66,6 @@ protected:
             all.insert(all.end(), {"--channels", folder});
         all.insert(all.end(), args.begin(), args.end());
         return RunTool(work, "vernwick-cli", all);
-    }
-
-    std::string Files() const
-    {
-        return ReadWholeFile(ChSetFilePath(folder)).value_or("(none)") + "|" +
-               ReadWholeFile(ChAliasFilePath(folder)).value_or("(none)");
     }
 
     StandIn standin;
@@ -105,14 +96,14 @@ TEST_F(Cli, ScanLinesEditedByHandMakeTheChannelFiles)
     const ToolRun make = Run("make-channels", {work.File("picked.txt")});
     ASSERT_EQ(make.status, 0) << make.err;
     EXPECT_EQ(make.out, std::string(ChannelFilesCreatedText) + "\n");
-    EXPECT_EQ(Files(), "Five\t0\t0\t0\r\n" + Ntv + "\t0\t1\t0\r\n" + TestStation +
+    EXPECT_EQ(ChannelFilesText(folder), "Five\t0\t0\t0\r\n" + Ntv + "\t0\t1\t0\r\n" + TestStation +
                            "\t0\t2\t0\r\n|Five\t5\tU.dll\t1\tS\t0\tc5\t5\r\n" + Ntv +
                            "\t2\tT.dll\t0\tS\t0\tc1\t1\r\nThree\t3\tT.dll\t0\tS\t0\tc4\t4\r\n");
 
     // Refused, named and nothing written: a line with a field too few, a
     // display name the viewer cannot take as one channel (empty, or a CR
     // once unescaped), and a pick of no channel at all.
-    made = Files();
+    made = ChannelFilesText(folder);
     for (const auto& [text, said] : std::vector<std::pair<std::string, std::string>>{
              {lines[1] + "\n" + lines[2].substr(0, lines[2].rfind('\t')) + "\n", "line 2: 8 fields"},
              {lines[1] + "\n" + service + "\n", "line 2: the display name is empty"},
@@ -122,7 +113,7 @@ TEST_F(Cli, ScanLinesEditedByHandMakeTheChannelFiles)
         const ToolRun bad = Run("make-channels", {work.File("bad.txt")});
         EXPECT_EQ(bad.status, 2) << said;
         EXPECT_NE(bad.err.find(said), npos) << bad.err;
-        EXPECT_EQ(Files(), made) << said;
+        EXPECT_EQ(ChannelFilesText(folder), made) << said;
     }
     // A file that cannot be written is named, with the system's reason.
     const ToolRun nowhere =
@@ -168,7 +159,7 @@ TEST_F(Cli, ASettingsFileNamedButNotThereIsAnErrorNamingIt)
         EXPECT_EQ(run.status, 2) << command;
         EXPECT_NE(run.err.find(ini + " は開けません ("), npos) << run.err;
     }
-    EXPECT_EQ(Files(), made);
+    EXPECT_EQ(ChannelFilesText(folder), made);
 }
 
 TEST_F(Cli, CheckChannelsReportsEachChannelAndFixOnlyFollowsTheServiceThatMovedOnce)
@@ -183,7 +174,7 @@ TEST_F(Cli, CheckChannelsReportsEachChannelAndFixOnlyFollowsTheServiceThatMovedO
                        "gone       Four      0/0/3/4       -",
                        "moved      Five      0/0/5/5       1/0/5/5 or 2/0/5/5  found more than once, left as it is",
                        "1 unchanged, 1 renamed, 2 moved, 1 gone"}));
-    EXPECT_EQ(Files(), made);
+    EXPECT_EQ(ChannelFilesText(folder), made);
 
     const ToolRun fix = Run("check-channels", {"--fix"});
     EXPECT_EQ(fix.status, 1) << fix.err;
@@ -193,7 +184,7 @@ TEST_F(Cli, CheckChannelsReportsEachChannelAndFixOnlyFollowsTheServiceThatMovedO
     EXPECT_NE(Lines(fix.out)[7].find("systemctl restart vernwick"), npos) << fix.out;
     // Only the third row changed: to the channel the service is on now.
     made.replace(made.find("\tc2\t2\r"), 6, "\tc4\t4\r");
-    EXPECT_EQ(Files(), made);
+    EXPECT_EQ(ChannelFilesText(folder), made);
 
     // A display name the viewer reads as a comment is a problem of its own,
     // named by its line.
@@ -227,7 +218,7 @@ TEST_F(Cli, CheckChannelsChangesNothingWithoutAnAnswerOrWithAFileItCannotRead)
         EXPECT_EQ(run.status, 2);
         EXPECT_EQ(run.out, "");
         EXPECT_NE(run.err.find(said), npos) << run.err;
-        EXPECT_EQ(Files(), made);
+        EXPECT_EQ(ChannelFilesText(folder), made);
     }
 
     // A line the server would pass over is named, and no scan is made.
@@ -254,7 +245,7 @@ TEST_F(Cli, CheckChannelsFixWritesNothingOverFilesMadeAnewDuringItsScan)
     CSocketBase upstream(AcceptSocket(listening), true);
     ASSERT_TRUE(ReplaceFileAtomically(work.File("picked.txt"), "Drei\tThree\t3\tT.dll\t0\tS\t0\tc2\t2\n"));
     ASSERT_EQ(Run("make-channels", {work.File("picked.txt")}).status, 0);
-    made = Files();
+    made = ChannelFilesText(folder);
     // One BonDriver whose one service, Three, is now on c4: a move to fix.
     for (const char* reply : {"0\t0\t0\tT.dll", "0", "0\t0\t0\tS", "0", "0\t0\t4\tc4", "0", "0\t0\t3\tThree", "0"}) {
         char request[256];
@@ -263,7 +254,7 @@ TEST_F(Cli, CheckChannelsFixWritesNothingOverFilesMadeAnewDuringItsScan)
         ASSERT_EQ(upstream.Send(reply, static_cast<int>(std::strlen(reply))), static_cast<int>(std::strlen(reply)));
     }
     EXPECT_EQ(fix.Wait(30000), 2);
-    EXPECT_EQ(Files(), made);
+    EXPECT_EQ(ChannelFilesText(folder), made);
     const std::string said = ReadConsoleFile(work.File("fix.err"));
     EXPECT_NE(said.find("changed during the scan; nothing was fixed"), npos) << said;
 }

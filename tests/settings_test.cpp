@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -159,15 +160,13 @@ TEST(Settings, AllowedViewersAreAddressesAndRangesOrAnyoneAndTheHomeByDefault)
                                     address(172, 32, 0, 1), address(192, 168, 3, 4), address(169, 254, 0, 9),
                                     address(100, 127, 1, 1), address(100, 128, 0, 1), address(8, 8, 8, 8)};
     // Which of the probes each setting lets in, in their order.
-    const std::vector<std::pair<std::optional<std::string>, std::string>> allowed = {
-        {std::nullopt, "111011100"},
-        {"*", "111111111"},
-        {"8.8.8.8", "000000001"},
-        {" 192.168.3.99/24 ,\t172.32.0.1", "000110000"},
-        {"100.64.0.0/10, 0.0.0.0/0", "111111111"},
-        {"10.9.8.7/32,127.0.0.0/8", "110000000"},
-    };
-    for (const auto& [text, pattern] : allowed) {
+    for (const auto& [text, pattern] : std::vector<std::pair<std::optional<std::string>, std::string>>{
+             {std::nullopt, "111011100"},
+             {"*", "111111111"},
+             {"8.8.8.8", "000000001"},
+             {" 192.168.3.99/24 ,\t172.32.0.1", "000110000"},
+             {"100.64.0.0/10, 0.0.0.0/0", "111111111"},
+             {"10.9.8.7/32,127.0.0.0/8", "110000000"}}) {
         std::string bad;
         const auto viewers = CAllowedViewers::FromSetting(text, bad);
         ASSERT_TRUE(viewers) << text.value_or("(absent)") << " " << bad;
