@@ -54,10 +54,10 @@ Recorder RunScanThread(std::uint16_t port, const std::function<void(TChannelScan
 {
     std::mutex mutex;
     std::condition_variable told;
-    int tells = 0;
+    bool news = false;
     TChannelScanThread scan("127.0.0.1", port, true, [&] {
         std::lock_guard<std::mutex> guard(mutex);
-        ++tells;
+        news = true;
         told.notify_all();
     });
     scan.Start();
@@ -65,15 +65,10 @@ Recorder RunScanThread(std::uint16_t port, const std::function<void(TChannelScan
         meanwhile(scan);
     Recorder result;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    for (int taken = 0; !result.outcome;) {
-        {
-            std::unique_lock<std::mutex> guard(mutex);
-            if (!told.wait_until(guard, deadline, [&] { return tells > taken; })) {
-                ADD_FAILURE() << "the scan did not end";
-                break;
-            }
-            taken = tells;
-        }
+    std::unique_lock<std::mutex> guard(mutex);
+    while (!result.outcome && told.wait_until(guard, deadline, [&] { return news; })) {
+        news = false;
+        guard.unlock();
         for (const ChannelScanEvent& event : scan.TakeEvents()) {
             EXPECT_FALSE(result.outcome) << "an event after the end";
             if (event.kind == ChannelScanEvent::Kind::Row)
@@ -83,7 +78,10 @@ Recorder RunScanThread(std::uint16_t port, const std::function<void(TChannelScan
             else
                 result.outcome = event.outcome;
         }
+        guard.lock();
     }
+    guard.unlock();
+    EXPECT_TRUE(result.outcome) << "the scan did not end";
     scan.WaitFor();
     EXPECT_TRUE(scan.TakeEvents().empty());
     return result;
@@ -147,7 +145,8 @@ TEST(ChannelScan, MultiTunerOffEmptyTreesLostLinksCancelsAndNoConnection)
              // The link goes away at the first of a channel's two services:
              // both got their rows, since a row follows its SetService whatever
              // the reply, and nothing below a failed request is found.
-             Case{nullptr, {"--exit-after", "7"}, true, SIZE_MAX, {1024, 1025}, Requests(twoServices.begin(), twoServices.end() - 1)},
+             Case{nullptr, {"--exit-after", "7"}, true, SIZE_MAX, {1024, 1025},
+                  Requests(twoServices.begin(), twoServices.end() - 1)},
              // A cancel asked for after the second row: not one request more.
              Case{nullptr, {}, true, 2, {1024, 1025}, twoServices}}) {
         StandIn standin;
