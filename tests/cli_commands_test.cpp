@@ -223,7 +223,8 @@ TEST_F(Cli, CheckChannelsChangesNothingWithoutAnAnswerOrWithAFileItCannotRead)
 
     // A line the server would pass over is named, and no scan is made.
     UseUpstream(standin.Port());
-    ASSERT_TRUE(ReplaceFileAtomically(ChAliasFilePath(folder), "One\t1\tT.dll\t0\tS\t0\tc1\t1\r\nTwo\t2\tT.dll\t0\tS\t0\tc1\r\n"));
+    ASSERT_TRUE(ReplaceFileAtomically(ChAliasFilePath(folder),
+                                      "One\t1\tT.dll\t0\tS\t0\tc1\t1\r\nTwo\t2\tT.dll\t0\tS\t0\tc1\r\n"));
     const ToolRun bad = Run("check-channels", {"--fix"});
     EXPECT_EQ(bad.status, 2);
     EXPECT_NE(bad.err.find("BonDriver_TVTest(TVTest).ChAlias.txt: line 2: 7 fields"), npos) << bad.err;
