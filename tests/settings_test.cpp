@@ -190,8 +190,9 @@ TEST(Settings, SaveReplacesInPlaceKeepsEverythingElseAndNamesAFileItCannotWrite)
 {
     TempDir dir;
     const std::string path = dir.File("Vernwick.ini");
+    // A key is the same key in any case.
     ASSERT_TRUE(ReplaceFileAtomically(path, "[Other]\r\nServerPort=1\r\n[Parameter]\r\nUnknown=keep me\r\n"
-                                            "ServerPort=abc\r\nMaxViewers=5\r\n\r\n[Tail]\r\nx=y\r\n"));
+                                            "ServerPort=abc\r\nremoconaddr=old\r\nMaxViewers=5\r\n\r\n[Tail]\r\nx=y\r\n"));
     Settings s = LoadSettings(path);
     s.RemoconAddr = "tuner.local";
     SaveSettings(path, s);
