@@ -190,16 +190,16 @@ TEST(Settings, SaveReplacesInPlaceKeepsEverythingElseAndNamesAFileItCannotWrite)
 {
     TempDir dir;
     const std::string path = dir.File("Vernwick.ini");
-    // A key is the same key in any case.
-    ASSERT_TRUE(ReplaceFileAtomically(path, "[Other]\r\nServerPort=1\r\n[Parameter]\r\nUnknown=keep me\r\n"
-                                            "ServerPort=abc\r\nremoconaddr=old\r\nMaxViewers=5\r\n\r\n[Tail]\r\nx=y\r\n"));
+    ASSERT_TRUE(ReplaceFileAtomically(path, "[Other]\r\nServerPort=1\r\n[Parameter]\r\nUnknown=keep me\r\nServerPort=abc\r\n"
+                                            "remoconaddr=old\r\nMaxViewers=5\r\n\r\n[Tail]\r\nx=y\r\n"));
     Settings s = LoadSettings(path);
     s.RemoconAddr = "tuner.local";
     SaveSettings(path, s);
     EXPECT_EQ(std::tuple(ReadProfileString(path, "Other", "ServerPort", ""),
                          ReadProfileString(path, "Parameter", "Unknown", ""), ReadProfileString(path, "Tail", "x", "")),
               std::tuple("1", "keep me", "y"));
-    // MaxViewers is not written by a save, and kept.
+    // A key in another case is the same key; MaxViewers is not written by a
+    // save, and kept.
     const Values back = Read(path);
     EXPECT_EQ(std::tuple(back.at("RemoconAddr"), back.at("ServerPort"), back.at("MaxViewers")),
               std::tuple("tuner.local", "abc", "5"));
