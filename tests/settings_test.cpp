@@ -190,8 +190,9 @@ TEST(Settings, SaveReplacesInPlaceKeepsEverythingElseAndNamesAFileItCannotWrite)
 {
     TempDir dir;
     const std::string path = dir.File("Vernwick.ini");
-    ASSERT_TRUE(ReplaceFileAtomically(path, "[Other]\r\nServerPort=1\r\n[Parameter]\r\nUnknown=keep me\r\nServerPort=abc\r\n"
-                                            "remoconaddr=old\r\nMaxViewers=5\r\n\r\n[Tail]\r\nx=y\r\n"));
+    ASSERT_TRUE(ReplaceFileAtomically(path, "[Other]\r\nServerPort=1\r\n[Parameter]\r\nUnknown=keep me\r\n"
+                                            "ServerPort=abc\r\nremoconaddr=old\r\nMaxViewers=5\r\n\r\n"
+                                            "[Tail]\r\nx=y\r\n"));
     Settings s = LoadSettings(path);
     s.RemoconAddr = "tuner.local";
     SaveSettings(path, s);
