@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "channel/channel_scan.h"
@@ -37,15 +38,14 @@ public:
     std::vector<std::string> sequence;
     std::size_t cancelAtRows = SIZE_MAX;
     std::optional<ChannelScanOutcome> outcome; // on a thread of its own
+    std::vector<std::uint32_t> Services() const
+    {
+        std::vector<std::uint32_t> numbers;
+        for (const auto& row : rows)
+            numbers.push_back(row.srv.number);
+        return numbers;
+    }
 };
-
-std::vector<std::uint32_t> ServiceNumbers(const Recorder& r)
-{
-    std::vector<std::uint32_t> numbers;
-    for (const auto& row : r.rows)
-        numbers.push_back(row.srv.number);
-    return numbers;
-}
 
 // Runs a scan thread and takes its events as a window does, each time it is
 // told that news waits, until Ended (at most 20 s); meanwhile runs once the
@@ -108,7 +108,7 @@ TEST(ChannelScanThread, WalksEveryLevelInNestedOrderAndReportsAsItGoes)
                         "SetCh:0", "GetServiceList", "SetService:151", "SetCh:5", "GetServiceList",
                         "SetService:141", "SetCh:6", "GetServiceList", "SetService:101", "SetSpace:4", "GetChList",
                         "SetCh:1", "GetServiceList", "SetService:55"}));
-    EXPECT_EQ(ServiceNumbers(r), (std::vector<std::uint32_t>{1024, 1025, 1032, 1034, 1040, 151, 141, 101, 55}));
+    EXPECT_EQ(r.Services(), (std::vector<std::uint32_t>{1024, 1025, 1032, 1034, 1040, 151, 141, 101, 55}));
     ASSERT_EQ(r.rows.size(), 9u);
     for (std::size_t i = 0; i < r.rows.size(); ++i)
         EXPECT_EQ(r.rows[i].index, static_cast<std::int32_t>(i));
@@ -126,41 +126,34 @@ TEST(ChannelScan, MultiTunerOffEmptyTreesLostLinksCancelsAndNoConnection)
     // after which a cancel is asked for, and what comes of it.
     const Requests twoServices{"GetBonList", "SetBon:0",       "GetSpaceList",    "SetSpace:0",     "GetChList",
                                "SetCh:3",    "GetServiceList", "SetService:1024", "SetService:1025"};
-    struct Case {
-        const char* tree;
-        Requests args;
-        bool multiTuner;
-        std::size_t cancelAtRows;
-        std::vector<std::uint32_t> services;
-        Requests requests;
-    };
-    for (const Case& c : {
+    for (const auto& [tree, options, multiTuner, cancelAtRows, services, requests] :
+         std::vector<std::tuple<const char*, Requests, bool, std::size_t, std::vector<std::uint32_t>, Requests>>{
              // Only the driver in use, in the middle of the list, and no SetBon.
-             Case{ThreeDrivers, {"--select", "3"}, false, SIZE_MAX, {301, 302},
-                  {"GetBonList", "GetSpaceList", "SetSpace:2", "GetChList", "SetCh:7", "GetServiceList",
-                   "SetService:301", "SetService:302", "SetCh:9", "GetServiceList"}},
+             {ThreeDrivers, {"--select", "3"}, false, SIZE_MAX, {301, 302},
+              {"GetBonList", "GetSpaceList", "SetSpace:2", "GetChList", "SetCh:7", "GetServiceList",
+               "SetService:301", "SetService:302", "SetCh:9", "GetServiceList"}},
              // Of several drivers with the one in use unknown, none is guessed.
-             Case{ThreeDrivers, {"--current-unknown"}, false, SIZE_MAX, {}, {"GetBonList"}},
-             Case{"# nothing\n", {}, true, SIZE_MAX, {}, {"GetBonList"}},
+             {ThreeDrivers, {"--current-unknown"}, false, SIZE_MAX, {}, {"GetBonList"}},
+             {"# nothing\n", {}, true, SIZE_MAX, {}, {"GetBonList"}},
              // The link goes away at the first of a channel's two services:
              // both got their rows, since a row follows its SetService whatever
              // the reply, and nothing below a failed request is found.
-             Case{nullptr, {"--exit-after", "7"}, true, SIZE_MAX, {1024, 1025},
-                  Requests(twoServices.begin(), twoServices.end() - 1)},
+             {nullptr, {"--exit-after", "7"}, true, SIZE_MAX, {1024, 1025},
+              Requests(twoServices.begin(), twoServices.end() - 1)},
              // A cancel asked for after the second row: not one request more.
-             Case{nullptr, {}, true, 2, {1024, 1025}, twoServices}}) {
+             {nullptr, {}, true, 2, {1024, 1025}, twoServices}}) {
         StandIn standin;
-        Requests args = c.args;
-        if (c.tree) {
-            ASSERT_TRUE(ReplaceFileAtomically(standin.File("tree.txt"), c.tree));
+        Requests args = options;
+        if (tree) {
+            ASSERT_TRUE(ReplaceFileAtomically(standin.File("tree.txt"), tree));
             args.insert(args.end(), {"--tree", standin.File("tree.txt")});
         }
         ASSERT_TRUE(standin.Start(args));
         Recorder r;
-        r.cancelAtRows = c.cancelAtRows;
-        EXPECT_TRUE(ScanChannels("127.0.0.1", standin.Port(), c.multiTuner, r));
-        EXPECT_EQ(ServiceNumbers(r), c.services) << ::testing::PrintToString(c.args);
-        EXPECT_EQ(standin.Requests(), c.requests) << ::testing::PrintToString(c.args);
+        r.cancelAtRows = cancelAtRows;
+        EXPECT_TRUE(ScanChannels("127.0.0.1", standin.Port(), multiTuner, r));
+        EXPECT_EQ(r.Services(), services) << ::testing::PrintToString(options);
+        EXPECT_EQ(standin.Requests(), requests) << ::testing::PrintToString(options);
     }
     Recorder refused;
     EXPECT_FALSE(ScanChannels("127.0.0.1", FreePort(), true, refused));

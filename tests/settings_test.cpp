@@ -46,16 +46,12 @@ const char* const WindowKeys[] = {"RemoconAddr", "RemoconPort", "ServerPort", "E
 
 } // namespace
 
-TEST(Settings, FileNameFollowsTheExecutable)
+TEST(Settings, TheFileBesideTheProgramMissingGivesDefaultsAndSaveAndTheShippedFileHoldEveryKeyAtIt)
 {
     EXPECT_EQ(SettingsPathFor("D:\\Apps\\x.exe"), "D:\\Apps\\x.ini");
     EXPECT_EQ(SettingsPathFor("/opt/vernwick/vernwick-cli"), "/opt/vernwick/vernwick-cli.ini");
     EXPECT_EQ(SettingsPathFor("/opt/v.1/a.b.exe"), "/opt/v.1/a.b.ini");
     EXPECT_EQ(ExtractFileName(DefaultSettingsPath()), "Vernwick.ini");
-}
-
-TEST(Settings, MissingFileGivesDefaultsAndSaveAndTheShippedFileHoldEveryKeyAtIt)
-{
     TempDir dir;
     const std::string path = dir.File("Vernwick.ini");
     const Values defaults = Read(path);
