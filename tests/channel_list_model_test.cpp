@@ -133,7 +133,8 @@ TEST(ChannelListModel, RenamesTheSelectedRowsAndCreatesFilesFromTheTickedOnesInT
     TempDir dir;
     model.CreateChannelFiles(dir.Folder());
     EXPECT_EQ(ChannelFilesText(dir.Folder()),
-              "News HD  \t0\t0\t0\r\nRenamed\t0\t1\t0\r\n|S1\t101\tBon\t0\tSpace\t0\tCh\t1\r\nS3\t103\tBon\t0\tSpace\t0\tCh\t3\r\n");
+              "News HD  \t0\t0\t0\r\nRenamed\t0\t1\t0\r\n|"
+              "S1\t101\tBon\t0\tSpace\t0\tCh\t1\r\nS3\t103\tBon\t0\tSpace\t0\tCh\t3\r\n");
     // What the server would answer to "GetChList" with the last one current.
     EXPECT_EQ(model.ChListReplySize(), std::string("0\t1\t0\tNews HD  \t1\tRenamed").size());
 
