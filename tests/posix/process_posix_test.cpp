@@ -1,10 +1,8 @@
-#include <chrono>
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <pthread.h>
-#include <thread>
 #include <unistd.h>
 
 #include "common/file_io.h"
@@ -21,23 +19,11 @@
 
 namespace {
 
-using namespace std::chrono_literals;
-
 // True once the process is gone from the process table: ended and reaped,
 // not a zombie.
 bool Reaped(long pid)
 {
     return !std::filesystem::exists("/proc/" + std::to_string(pid));
-}
-
-bool WaitReaped(long pid)
-{
-    for (int i = 0; i < 500; ++i) {
-        if (Reaped(pid))
-            return true;
-        std::this_thread::sleep_for(10ms);
-    }
-    return false;
 }
 
 std::string SleeperCopy(const TempDir& dir, const std::string& name)
@@ -69,32 +55,30 @@ TEST(ProcessPosix, NoZombieIsLeftBehind)
     }
     EXPECT_TRUE(Reaped(pid)) << "the destructor ends and reaps its child";
 
-    CEpgDataCapBonManager manager(path, "", "", [] { return false; });
-    manager.SetQuitTimeoutMs(2000);
+    CEpgDataCapBonManager manager(path, "--exit-when " + QuoteArgument(dir.File("end")), "", [] { return false; });
     ASSERT_TRUE(manager.LaunchIfNotRunning());
     pid = manager.LaunchedProcessId();
     manager.Close(true);
     EXPECT_TRUE(Reaped(pid));
 
     // Let go while running: collected once it ends on its own.
-    CEpgDataCapBonManager letGo(path, "--exit-after-ms 300", "", [] { return false; });
-    ASSERT_TRUE(letGo.LaunchIfNotRunning());
-    pid = letGo.LaunchedProcessId();
-    letGo.Close(false);
+    ASSERT_TRUE(manager.LaunchIfNotRunning());
+    pid = manager.LaunchedProcessId();
+    manager.Close(false);
     EXPECT_FALSE(Reaped(pid));
-    EXPECT_TRUE(WaitReaped(pid));
+    ASSERT_TRUE(ReplaceFileAtomically(dir.File("end"), ""));
+    EXPECT_TRUE(WaitFor([&] { return Reaped(pid); }, 10000));
 
-    // Ended by the user while held: a zombie does not count as running, and
-    // the next launch collects it.
-    ASSERT_TRUE(letGo.LaunchIfNotRunning());
-    pid = letGo.LaunchedProcessId();
-    for (int i = 0; i < 500 && letGo.FindRunningProcess(); ++i)
-        std::this_thread::sleep_for(10ms);
-    EXPECT_FALSE(letGo.FindRunningProcess());
+    // Ended by the user while held (at once, the end file being there): a
+    // zombie does not count as running, and the next launch collects it.
+    ASSERT_TRUE(manager.LaunchIfNotRunning());
+    pid = manager.LaunchedProcessId();
+    EXPECT_TRUE(WaitFor([&] { return !manager.FindRunningProcess(); }, 10000));
     EXPECT_FALSE(Reaped(pid)) << "kept as a zombie so that its pid stays reserved";
-    ASSERT_TRUE(letGo.LaunchIfNotRunning());
+    std::filesystem::remove(dir.File("end"));
+    ASSERT_TRUE(manager.LaunchIfNotRunning());
     EXPECT_TRUE(Reaped(pid));
-    letGo.Close(true);
+    manager.Close(true);
 }
 
 TEST(ProcessPosix, ChildrenStayUnreapedThoughSigchldCameIgnored)
