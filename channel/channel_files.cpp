@@ -14,7 +14,7 @@ namespace {
 constexpr std::size_t ChSetFieldCount = 4;
 constexpr std::size_t ChAliasFieldCount = 8;
 
-std::string FormatMessage(const char* messageTemplate, const std::string& path)
+std::string FillPath(std::string_view messageTemplate, std::string_view path)
 {
     std::string message(messageTemplate);
     const std::size_t pos = message.find("%s");
@@ -75,9 +75,14 @@ std::vector<std::string> SplitLine(std::string_view line)
 } // namespace
 
 FileError::FileError(const char* messageTemplate, std::string path)
-    : std::runtime_error(FormatMessage(messageTemplate, path)), FPath(std::move(path)), FTemplate(messageTemplate),
+    : std::runtime_error(FillPath(messageTemplate, path)), FPath(std::move(path)), FTemplate(messageTemplate),
       FReason(LastFileFailureText())
 {
+}
+
+std::string FileError::Text(std::string_view shownPath) const
+{
+    return FillPath(FTemplate, shownPath);
 }
 
 std::string ChSetFilePath(const std::string& dir)

@@ -27,10 +27,10 @@ inline constexpr char FileOpenErrorText[] = "ファイル %s は開けません"
 inline constexpr char FileCreateErrorText[] = "ファイル %s を作成できません";
 
 // A channel file that cannot be read or written. what() is the template with
-// the path put in. The template is UTF-8 but the path is ANSI bytes, so a user
-// interface that converts texts should build its message from Template() and
-// Path() rather than from what(). Reason() is the system's own word on why
-// (UTF-8, LastFileFailureText), taken when the error is made.
+// the path put in; Text() puts in the path as a front end shows it (broken
+// into lines for a box, made printable for a terminal). Reason() is the
+// system's own word on why (UTF-8, LastFileFailureText), taken when the error
+// is made.
 class FileError : public std::runtime_error {
 public:
     FileError(const char* messageTemplate, std::string path);
@@ -38,6 +38,7 @@ public:
     const std::string& Path() const noexcept { return FPath; }
     const std::string& Template() const noexcept { return FTemplate; }
     const std::string& Reason() const noexcept { return FReason; }
+    std::string Text(std::string_view shownPath) const;
 
 private:
     std::string FPath;

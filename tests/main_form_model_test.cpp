@@ -91,7 +91,7 @@ TEST(MainFormModel, ButtonGoesStoppedRunningStoppingStoppedAndPathControlsFollow
     EXPECT_EQ(EditColoursFor(false).text, SystemColour::ButtonText);
 }
 
-TEST(MainFormModel, ArgumentsComeFromTheSettingsWithPortFallbacks)
+TEST(MainFormModel, SettingsLoadedFromTheFileDriveTheControls)
 {
     TempDir dir;
     const std::string ini = dir.File("Vernwick.ini");
@@ -103,34 +103,6 @@ TEST(MainFormModel, ArgumentsComeFromTheSettingsWithPortFallbacks)
     m.Load(ini);
     EXPECT_TRUE(m.PathControlsEnabled());
     EXPECT_EQ(m.settings.ServerPort, "abc");
-
-    const NamedNumberList channels = {{"NHK", 1}};
-    const BonAliasList aliases = {BON_ALIAS{0, {"BonDriver_A.dll", 0}, {"UHF", 0}, {"13ch", 0}, {"NHK", 1024}}};
-    MasterThreadArguments a = m.Arguments(channels, aliases);
-    EXPECT_EQ(a.serverPort, 51334);
-    EXPECT_EQ(a.remoconAddr, "tuner.local");
-    EXPECT_EQ(a.remoconPort, 1337);
-    EXPECT_TRUE(a.autoLaunch);
-    EXPECT_EQ(a.exePath, "C:\\E\\EpgDataCap_Bon.exe");
-    EXPECT_EQ(a.exeParam, "");
-    EXPECT_EQ(a.windowText, "EpgDataCap_Bon");
-    EXPECT_EQ(a.channels.size(), 1u);
-    EXPECT_EQ(a.aliases.size(), 1u);
-    EXPECT_FALSE(a.multiTuner);
-    EXPECT_TRUE(a.createSuspended);
-
-    m.settings.ServerPort = " 4000 ";  // a trailing blank is not integer text
-    m.settings.RemoconPort = "-5";    // passed as read: no range check
-    a = m.Arguments({}, {});
-    EXPECT_EQ(a.serverPort, 51334);
-    EXPECT_EQ(a.remoconPort, -5);
-    m.settings.ServerPort = "0";
-    a = m.Arguments({}, {});
-    EXPECT_EQ(a.serverPort, 0);
-    // Built suspended: nothing runs until the window resumes it.
-    auto server = MakeMasterThread(a);
-    EXPECT_FALSE(server->Finished());
-    EXPECT_EQ(server->ListeningPort(), 0);
 }
 
 TEST(MainFormModel, TitleAndErrorBoxText)
@@ -152,7 +124,6 @@ TEST(MainFormModel, TitleAndErrorBoxText)
     EXPECT_EQ(BoxText("接続できません。", "127.0.0.1:1334", "refused"), "接続できません。\n\n127.0.0.1:1334\nrefused");
     EXPECT_EQ(BoxText("x", "", "refused"), "x\n\nrefused");
     EXPECT_EQ(BoxText("x", "", ""), "x");
-    EXPECT_EQ(FillPath("ファイル %s は開けません", "C:\\a.txt"), "ファイル C:\\a.txt は開けません");
     // A long path is broken after its separators, a name longer than a line
     // inside it; characters, not bytes, are counted.
     EXPECT_EQ(BreakLongPath("C:\\短い\\a.txt", 10), "C:\\短い\\\na.txt");

@@ -30,9 +30,5 @@ std::string ChannelDirOption(const Options& options)
 
 std::string FileErrorText(const FileError& error)
 {
-    std::string text = error.Template();
-    const std::size_t at = text.find("%s");
-    if (at != std::string::npos)
-        text.replace(at, 2, console::PathForDisplay(error.Path()));
-    return WithReason(text, "", error.Reason());
+    return WithReason(error.Text(console::PathForDisplay(error.Path())), "", error.Reason());
 }

@@ -14,7 +14,7 @@
 #include "common/integer_text.h"
 #include "common/settings.h"
 #include "common/thread_base.h"
-#include "server/patcher.h"
+#include "server/patch_server.h"
 
 namespace {
 
@@ -74,36 +74,11 @@ int ServeCommand(const std::vector<std::string>& args)
                    "\" is not an IPv4 address, a range such as 192.168.0.0/16, or *");
         return 2;
     }
-    NamedNumberList channels;
-    BonAliasList aliases;
-    try {
-        LoadChSetFile(ChSetFilePath(dir), channels);
-        LoadChAliasFile(ChAliasFilePath(dir), aliases);
-    } catch (const FileError& error) {
-        PrintError(FileErrorText(error));
-        return 1;
-    }
-
-    console::InstallStopHandler();
-    MainThreadCalls::BecomeMainThread();
-    bool finished = false;
-    auto server = std::make_unique<TPatchedRemoconMasterThread>(
-        ServerPortNumber(settings), settings.RemoconAddr, RemoconPortNumber(settings),
-        settings.EpgDataCapBonAutoLaunch, settings.EpgDataCapBonExePath, settings.EpgDataCapBonExeParam,
-        settings.EpgDataCapBonWindowText, channels, aliases, settings.MultiTuner, true);
-    server->SetOnFinished([&finished] { finished = true; });
-    if (replyTimeout)
-        server->SetReplyTimeout(*replyTimeout);
-    if (idleLimit)
-        server->SetIdleLimit(static_cast<std::uint32_t>(*idleLimit));
-    server->SetMaxViewers(settings.MaxViewers);
-    server->SetChListReplyLimit(settings.ChListReplyLimit);
-    server->SetAllowedViewers(settings.AllowedViewers);
     const bool verbose = options.Flag("--verbose");
     const std::string portFile = options.Value("--port-file").value_or("");
     auto printMutex = std::make_shared<std::mutex>();
-    server->SetObserver([printMutex, verbose, portFile, remoconAddr = settings.RemoconAddr,
-                         remoconPort = RemoconPortNumber(settings)](ServerEvent event, const std::string& detail) {
+    ServerObserver observer = [printMutex, verbose, portFile, remoconAddr = settings.RemoconAddr,
+                               remoconPort = RemoconPortNumber(settings)](ServerEvent event, const std::string& detail) {
         // Scripts and tests that let the server pick its port learn it here.
         if (event == ServerEvent::Listening && !portFile.empty() && !ReplaceFileAtomically(portFile, detail + "\n"))
             PrintError("cannot write " + console::PathForDisplay(portFile));
@@ -115,8 +90,22 @@ int ServeCommand(const std::vector<std::string>& args)
             event == ServerEvent::ViewerRefused ? RemoconFailureText(remoconAddr, remoconPort) : detail;
         std::printf("%s%s%s\n", EventText(event), shown.empty() ? "" : " ", shown.c_str());
         std::fflush(stdout);
-    });
-    server->Resume();
+    };
+    ServerTuning tuning;
+    tuning.replyTimeoutMs = replyTimeout;
+    if (idleLimit)
+        tuning.idleLimitMs = static_cast<std::uint32_t>(*idleLimit);
+
+    console::InstallStopHandler();
+    MainThreadCalls::BecomeMainThread();
+    bool finished = false;
+    std::unique_ptr<TPatchedRemoconMasterThread> server;
+    try {
+        server = StartPatchServer(settings, dir, std::move(observer), [&finished] { finished = true; }, tuning);
+    } catch (const FileError& error) {
+        PrintError(FileErrorText(error));
+        return 1;
+    }
 
     bool stopSent = false;
     while (!finished) {

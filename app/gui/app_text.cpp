@@ -53,15 +53,6 @@ std::string BoxText(std::string_view text, std::string_view where, std::string_v
     return box;
 }
 
-std::string FillPath(std::string_view messageTemplate, std::string_view path)
-{
-    std::string text(messageTemplate);
-    const std::size_t at = text.find("%s");
-    if (at != std::string::npos)
-        text.replace(at, 2, path);
-    return text;
-}
-
 std::string BreakLongPath(std::string_view path, std::size_t lineLength)
 {
     std::string broken;

@@ -19,9 +19,6 @@ std::wstring ErrorBoxText(std::wstring_view text);
 // and the system's reason, each left out when empty.
 std::string BoxText(std::string_view text, std::string_view where, std::string_view reason);
 
-// The file-error templates with the path put in for "%s".
-std::string FillPath(std::string_view messageTemplate, std::string_view path);
-
 // A path broken into lines of at most lineLength characters after its
 // separators (inside a name only when the name alone is longer), so that a
 // deep folder does not make a box wider than the screen.

@@ -2,20 +2,12 @@
 
 #include "app/gui/main_form_layout.h"
 #include "common/file_io.h"
-#include "server/patcher.h"
 
 EditColours EditColoursFor(bool enabled)
 {
     if (enabled)
         return {SystemColour::Window, SystemColour::WindowText};
     return {SystemColour::ButtonFace, SystemColour::ButtonText};
-}
-
-std::unique_ptr<TPatchedRemoconMasterThread> MakeMasterThread(const MasterThreadArguments& a)
-{
-    return std::make_unique<TPatchedRemoconMasterThread>(a.serverPort, a.remoconAddr, a.remoconPort, a.autoLaunch,
-                                                         a.exePath, a.exeParam, a.windowText, a.channels,
-                                                         a.aliases, a.multiTuner, a.createSuspended);
 }
 
 void CMainFormModel::Load(const std::string& iniPath)
@@ -92,23 +84,6 @@ std::vector<TrayMenuItem> CMainFormModel::TrayMenu() const
             {TrayCommand::Server, ButtonDown() ? L"パッチサーバー停止(&S)\tF5" : L"パッチサーバー開始(&S)\tF5",
              ButtonEnabled()},
             {TrayCommand::Exit, L"終了(&X)", true}};
-}
-
-MasterThreadArguments CMainFormModel::Arguments(const NamedNumberList& channels, const BonAliasList& aliases) const
-{
-    MasterThreadArguments a;
-    a.serverPort = ServerPortNumber(settings);
-    a.remoconAddr = settings.RemoconAddr;
-    a.remoconPort = RemoconPortNumber(settings);
-    a.autoLaunch = settings.EpgDataCapBonAutoLaunch;
-    a.exePath = settings.EpgDataCapBonExePath;
-    a.exeParam = settings.EpgDataCapBonExeParam;
-    a.windowText = settings.EpgDataCapBonWindowText;
-    a.channels = channels;
-    a.aliases = aliases;
-    a.multiTuner = settings.MultiTuner;
-    a.createSuspended = true;
-    return a;
 }
 
 std::string ChannelFolderOf(const std::string& exePath)

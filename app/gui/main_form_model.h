@@ -29,22 +29,6 @@ struct EditColours {
 };
 EditColours EditColoursFor(bool enabled);
 
-// The master thread's eleven constructor arguments, in their order.
-struct MasterThreadArguments {
-    int serverPort = 0;
-    std::string remoconAddr;
-    int remoconPort = 0;
-    bool autoLaunch = false;
-    std::string exePath;
-    std::string exeParam;
-    std::string windowText;
-    NamedNumberList channels;
-    BonAliasList aliases;
-    bool multiTuner = true;
-    bool createSuspended = true;
-};
-
-std::unique_ptr<TPatchedRemoconMasterThread> MakeMasterThread(const MasterThreadArguments& args);
 
 // The tray icon's right-click menu.
 enum class TrayCommand { Open = 1, Server, Exit };
@@ -105,9 +89,6 @@ public:
     // Open, the server button's action as its state is, and exit.
     std::vector<TrayMenuItem> TrayMenu() const;
 
-    // The arguments from the current settings and the lists just loaded:
-    // port texts that are not integer text become 51334 and 1334.
-    MasterThreadArguments Arguments(const NamedNumberList& channels, const BonAliasList& aliases) const;
 
 private:
     ServerState FState = ServerState::Stopped;

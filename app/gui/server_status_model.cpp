@@ -58,7 +58,12 @@ void CServerStatusModel::Event(ServerEvent event, const std::string& detail, Clo
         Failed("視聴者が上限の " + detail + " 人に達しているため、接続を閉じました", at);
         break;
     case ServerEvent::SessionNotStarted:
+    case ServerEvent::AcceptFailed:
         Failed("視聴者の接続を受け付けられませんでした", at);
+        break;
+    case ServerEvent::ViewerNotAllowed:
+        // Someone outside AllowedViewers tried the port: worth the user's eye.
+        Failed("AllowedViewers にない " + detail + " からの接続を閉じました", at);
         break;
     case ServerEvent::UpstreamConnected:
     case ServerEvent::UpstreamReconnected:

@@ -14,7 +14,7 @@ std::wstring ErrorText(const std::exception& error, bool forBox)
     std::string text = error.what();
     std::string reason;
     if (const auto* file = dynamic_cast<const FileError*>(&error)) {
-        text = FillPath(file->Template(), forBox ? BreakLongPath(file->Path()) : file->Path());
+        text = file->Text(forBox ? BreakLongPath(file->Path()) : file->Path());
         reason = file->Reason();
     } else if (const auto* settings = dynamic_cast<const SettingsWriteError*>(&error)) {
         text = SettingsWriteErrorText(forBox ? BreakLongPath(settings->Path()) : settings->Path());

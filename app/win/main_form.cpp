@@ -20,6 +20,7 @@
 #include "common/file_io.h"
 #include "common/thread_base.h"
 #include "net/socket.h"
+#include "server/patch_server.h"
 
 using namespace MainFormLayout;
 
@@ -314,26 +315,19 @@ void TMainForm::StartPatchServerSBClick()
     const ServerAction action = FModel.Press();
     if (action == ServerAction::Start) {
         try {
-            const std::string dir = ChannelFolderOf(FExePath);
-            NamedNumberList channels;
-            BonAliasList aliases;
-            LoadChSetFile(ChSetFilePath(dir), channels);
-            LoadChAliasFile(ChAliasFilePath(dir), aliases);
             FPatchServer.reset();
-            FPatchServer = MakeMasterThread(FModel.Arguments(channels, aliases));
-            FPatchServer->SetOnFinished([this] { ServerFinished(); });
-            FPatchServer->SetMaxViewers(FModel.settings.MaxViewers);
-            FPatchServer->SetChListReplyLimit(FModel.settings.ChListReplyLimit);
-            FPatchServer->SetAllowedViewers(FModel.settings.AllowedViewers);
             // The server's threads post their news; this thread shows it.
             const std::shared_ptr<ServerNewsQueue> news = FNews;
             const HWND handle = Handle();
-            FPatchServer->SetObserver([news, handle](ServerEvent event, const std::string& detail) {
-                if (news->Push({event, detail, Now()}))
-                    PostMessageW(handle, ServerNewsMessage, 0, 0);
-            });
-            FStatus.Started(channels);
-            FPatchServer->Resume();
+            FPatchServer = StartPatchServer(
+                FModel.settings, ChannelFolderOf(FExePath),
+                [news, handle](ServerEvent event, const std::string& detail) {
+                    if (news->Push({event, detail, Now()}))
+                        PostMessageW(handle, ServerNewsMessage, 0, 0);
+                },
+                [this] { ServerFinished(); });
+            // Before any news is taken: the news arrives as posted messages.
+            FStatus.Started(FPatchServer->Channels());
             FModel.StartSucceeded();
         } catch (const std::exception& error) {
             FModel.StartFailed();
