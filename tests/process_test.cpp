@@ -179,7 +179,6 @@ TEST(EpgDataCapBonManager, LaunchesOnceWithItsParametersSplitAndEndsItsCopyPolit
                                                       QuoteArgument(argsFile) + R"( "two words" a\\"b c" "" x)"));
         manager->SetQuitTimeoutMs(heeds ? 30000 : 300);
         EXPECT_FALSE(manager->FindRunningProcess());
-        EXPECT_FALSE(manager->Launched());
         ASSERT_TRUE(manager->LaunchIfNotRunning());
         EXPECT_TRUE(manager->Launched());
         EXPECT_TRUE(manager->FindRunningProcess());
@@ -267,55 +266,34 @@ TEST(EpgDataCapBonManager, HoldsAndEndsAllThatItsLauncherStarted)
     }
 }
 
-TEST(EpgDataCapBonManager, LeavesACopyItDidNotStartAlone)
+TEST(EpgDataCapBonManager, LeavesACopyItDoesNotHoldAloneAndStartsAnewOneThatEnded)
 {
+    // The user's copy, found though the manager's file name differs in letter
+    // case only; the file itself need not exist since the running copy is found.
     Sleeper standIn;
-    // The manager's file name differs from the running copy's in letter case
-    // only; the file itself need not exist since the running copy is found.
     std::string upper = standIn.Stem();
     for (char& c : upper)
         c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
-    const std::string managerPath = standIn.File(upper + std::filesystem::path(standIn.Path()).extension().string());
-
+    const std::string extension = std::filesystem::path(standIn.Path()).extension().string();
+    CEpgDataCapBonManager caseBlind(standIn.File(upper + extension), "", standIn.WindowText(), [] { return false; });
     ChildProcess userCopy;
     ASSERT_TRUE(userCopy.Start(standIn.Path(), {"--window", standIn.WindowText()}));
-    CEpgDataCapBonManager manager(managerPath, "", standIn.WindowText(), [] { return false; });
-    ASSERT_TRUE(WaitFor([&] { return manager.FindRunningProcess(); }, 10000));
-    EXPECT_FALSE(manager.LaunchIfNotRunning());
-    EXPECT_FALSE(manager.Launched());
-    manager.Close(true);
+    ASSERT_TRUE(WaitFor([&] { return caseBlind.FindRunningProcess(); }, 10000));
+    EXPECT_FALSE(caseBlind.LaunchIfNotRunning());
+    EXPECT_FALSE(caseBlind.Launched());
+    caseBlind.Close(true);
     EXPECT_EQ(userCopy.Wait(200), std::nullopt) << "ended, though not the manager's";
-
-    // A copy of its own, beside the user's that has the same window text:
-    // only its own copy is asked to quit and ended.
     userCopy.Terminate();
-    ASSERT_TRUE(WaitFor([&] { return !manager.FindRunningProcess(); }, 10000));
-    const auto own = standIn.Manager(standIn.Params());
-    ASSERT_TRUE(own->LaunchIfNotRunning());
-    const bool polite = standIn.CanBeAskedToQuit();
-    const TempDir otherDir;
-    const std::string otherPath = otherDir.File("other" + std::filesystem::path(standIn.Path()).extension().string());
-    std::filesystem::copy_file(standIn.Path(), otherPath);
-    ChildProcess other;
-    ASSERT_TRUE(other.Start(otherPath, {"--window", standIn.WindowText(), "--polite-file", otherDir.File("polite")}));
-    ASSERT_TRUE(WaitFor([&] { return std::filesystem::exists(otherDir.File("polite")); }, 10000)); // its window exists
-    own->Close(true);
-    EXPECT_EQ(standIn.QuitPolitely(), polite);
-    EXPECT_FALSE(own->FindRunningProcess());
-    EXPECT_TRUE(other.Running());
-}
 
-TEST(EpgDataCapBonManager, ALetGoCopyIsNotStartedAgainButOneThatEndedIs)
-{
-    Sleeper standIn;
+    // A copy let go of is neither started again nor ended.
     auto manager = standIn.Manager(standIn.Params());
+    ASSERT_TRUE(WaitFor([&] { return !manager->FindRunningProcess(); }, 10000));
     ASSERT_TRUE(manager->LaunchIfNotRunning());
     manager->Close(false);
-    EXPECT_FALSE(manager->Launched());
     EXPECT_TRUE(manager->FindRunningProcess());
     EXPECT_FALSE(manager->LaunchIfNotRunning());
     EXPECT_FALSE(manager->Launched());
-    manager->Close(true); // not held any more: not ended
+    manager->Close(true);
     EXPECT_TRUE(manager->FindRunningProcess());
     standIn.EndOnItsOwn();
     EXPECT_TRUE(WaitFor([&] { return !manager->FindRunningProcess(); }, 10000));
@@ -327,9 +305,20 @@ TEST(EpgDataCapBonManager, ALetGoCopyIsNotStartedAgainButOneThatEndedIs)
     EXPECT_TRUE(manager->Launched()) << "still held until released";
     standIn.EndOnItsOwn(false);
     ASSERT_TRUE(manager->LaunchIfNotRunning());
-    EXPECT_TRUE(manager->FindRunningProcess());
+    const bool polite = standIn.CanBeAskedToQuit();
+
+    // Beside another program with the same window text, only its own copy is
+    // asked to quit and ended.
+    const TempDir otherDir;
+    const std::string otherPath = otherDir.File("other" + extension);
+    std::filesystem::copy_file(standIn.Path(), otherPath);
+    ChildProcess other;
+    ASSERT_TRUE(other.Start(otherPath, {"--window", standIn.WindowText(), "--polite-file", otherDir.File("polite")}));
+    ASSERT_TRUE(WaitFor([&] { return std::filesystem::exists(otherDir.File("polite")); }, 10000)); // its window exists
     manager->Close(true);
+    EXPECT_EQ(standIn.QuitPolitely(), polite);
     EXPECT_FALSE(manager->FindRunningProcess());
+    EXPECT_TRUE(other.Running());
 }
 
 TEST(EpgDataCapBonManager, WaitsForStartUpUntilQuitting)
