@@ -63,22 +63,17 @@ struct FullListener {
 
 TEST(CreateListenSocket, RefusesAPortThatIsListeningButNotOneInTimeWait)
 {
-    const socket_t first = CreateListenSocket(0, 10);
-    ASSERT_NE(first, InvalidSocket);
-    const std::uint16_t port = LocalPort(first);
-    EXPECT_EQ(CreateListenSocket(port, 10), InvalidSocket);
-
-    // Leave a connection of that port in TIME_WAIT: the server side closes first.
-    const socket_t client = ConnectSocket("127.0.0.1", port);
-    const socket_t server = AcceptSocket(first);
-    ASSERT_NE(server, InvalidSocket);
-    CloseSocket(server);
-    CloseSocket(first);
+    std::uint16_t port = 0;
     {
-        CSocketBase c(client, true);
-        ASSERT_GE(c.Select(SelectRead, 2, 0), 1);
+        ConnectedPair pair;
+        port = LocalPort(pair.listener);
+        EXPECT_EQ(CreateListenSocket(port, 10), InvalidSocket);
+        // Leave a connection of that port in TIME_WAIT: the server side closes first.
+        CloseSocket(pair.server);
+        CSocketBase client(pair.client, true);
+        ASSERT_GE(client.Select(SelectRead, 2, 0), 1);
         char byte;
-        EXPECT_EQ(c.Recv(&byte, 1), 0);
+        EXPECT_EQ(client.Recv(&byte, 1), 0);
     }
     const socket_t again = CreateListenSocket(port, 10);
     EXPECT_NE(again, InvalidSocket);
@@ -172,13 +167,13 @@ TEST(CWakeUp, EndsWaitsConnectsAndBoundedSendsAtOnce)
     wake.Signal();
     start = Clock::now();
     EXPECT_EQ(server.SendWithin(block.data(), static_cast<int>(block.size()), 10000, &wake), -1);
-    EXPECT_LT(Clock::now() - start, std::chrono::seconds(2));
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
 
     // A connect that would wait for a full backlog ends when woken too.
     FullListener full;
     start = Clock::now();
     EXPECT_EQ(ConnectSocket("127.0.0.1", full.Port(), &wake), InvalidSocket);
-    EXPECT_LT(Clock::now() - start, std::chrono::seconds(2));
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
 }
 
 TEST(ConnectSocket, AFailedConnectOrOneThatNeverCompletesEndsAtItsBoundAndFreesTheLock)

@@ -44,13 +44,7 @@ public:
                " --polite-file " + QuoteArgument(File("polite")) + " --exit-when " + QuoteArgument(File("end")) +
                " " + more;
     }
-    void EndOnItsOwn(bool end = true) const
-    {
-        if (end)
-            ReplaceFileAtomically(File("end"), "");
-        else
-            std::filesystem::remove(File("end"));
-    }
+    void EndOnItsOwn() const { ReplaceFileAtomically(File("end"), ""); }
     bool QuitPolitely() const { return ReadWholeFile(File("quit")) == std::optional<std::string>("quit\n"); }
     // Whether a quit request can reach the started copy: always with
     // SIGTERM; on Windows only where it could create its window (Wine
@@ -303,7 +297,7 @@ TEST(EpgDataCapBonManager, LeavesACopyItDoesNotHoldAloneAndStartsAnewOneThatEnde
     ASSERT_TRUE(manager->LaunchIfNotRunning());
     ASSERT_TRUE(WaitFor([&] { return !manager->FindRunningProcess(); }, 10000));
     EXPECT_TRUE(manager->Launched()) << "still held until released";
-    standIn.EndOnItsOwn(false);
+    std::filesystem::remove(standIn.File("end"));
     ASSERT_TRUE(manager->LaunchIfNotRunning());
     const bool polite = standIn.CanBeAskedToQuit();
 
