@@ -42,13 +42,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto back = TerminalToCp932(shown);
     FUZZ_CHECK(back && *back == input);
 
-    // The input as a person's terminal text: what it stands for shows as a
-    // text that stands for the same bytes.
-    if (const auto bytes = TerminalToCp932(input)) {
-        const auto again = TerminalToCp932(Cp932ToTerminal(*bytes));
-        FUZZ_CHECK(again && *again == *bytes);
-    }
-
     // The input as the name of a scanned service: a scan line gives back
     // the row it was made from, and a leading "#" never makes it a comment.
     const BON_ALIAS row{0, {"BonDriver", static_cast<std::uint32_t>(size)}, {"", 0x80000000u}, {"27ch", 0xFFFFFFFFu},

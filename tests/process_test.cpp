@@ -109,12 +109,10 @@ TEST(CommandLine, LaunchLineItsArgumentsAndFileNames)
     EXPECT_EQ(SplitArguments(line), args);
     EXPECT_EQ(QuoteArgument("plain"), "plain");
 
-    const std::pair<const char*, const char*> names[] = {{R"(C:\EDCB\EpgDataCap_Bon.exe)", "EpgDataCap_Bon.exe"},
-                                                         {"D:EpgDataCap_Bon.exe", "EpgDataCap_Bon.exe"},
-                                                         {"EpgDataCap_Bon.exe", "EpgDataCap_Bon.exe"},
-                                                         {R"(C:\EDCB\)", ""}};
-    for (const auto& [path, name] : names)
-        EXPECT_EQ(FileNamePart(path), name);
+    EXPECT_EQ(FileNamePart(R"(C:\EDCB\EpgDataCap_Bon.exe)"), "EpgDataCap_Bon.exe");
+    EXPECT_EQ(FileNamePart("D:EpgDataCap_Bon.exe"), "EpgDataCap_Bon.exe");
+    EXPECT_EQ(FileNamePart("EpgDataCap_Bon.exe"), "EpgDataCap_Bon.exe");
+    EXPECT_EQ(FileNamePart(R"(C:\EDCB\)"), "");
     EXPECT_TRUE(SameFileNameIgnoringCase("EpgDataCap_Bon.EXE", "epgdatacap_BON.exe"));
     EXPECT_FALSE(SameFileNameIgnoringCase("EpgDataCap_Bon.exe", "EpgDataCap_Bon.ex"));
     EXPECT_FALSE(SameFileNameIgnoringCase("EpgDataCap_Bon.exe", "EpgDataCap-Bon.exe"));

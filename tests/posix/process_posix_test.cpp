@@ -81,48 +81,39 @@ TEST(ProcessPosix, NoZombieIsLeftBehind)
     manager.Close(true);
 }
 
-TEST(ProcessPosix, ChildrenStayUnreapedThoughSigchldCameIgnored)
+TEST(ProcessPosix, ChildrenStartCleanAndStayUnreapedWhateverThisProgramInheritedOrChose)
 {
-    // Ignored SIGCHLD from whoever started us: put back at start-up, so that
-    // an ended child waits to be reaped and reports its own exit status.
-    struct sigaction ignore {}, old {};
-    ignore.sa_handler = SIG_IGN;
-    ASSERT_EQ(sigaction(SIGCHLD, &ignore, &old), 0);
-    KeepChildrenUntilReaped();
-    ChildProcess child;
-    const bool started = child.Start(ToolPath("vernwick-sleeper"), {"--exit-after-ms", "10", "--exit-code", "7"});
-    const auto status = child.Wait(10000);
-    sigaction(SIGCHLD, &old, nullptr);
-    ASSERT_TRUE(started);
-    EXPECT_EQ(status, std::optional<int>(7));
-}
-
-TEST(ProcessPosix, ChildStartsWithCleanSignalsAndDescriptors)
-{
+    // SIGCHLD ignored by whoever started us is put back at start-up, so that
+    // an ended child waits to be reaped and reports its own exit status. This
+    // program's own choices must not reach the child: a blocked SIGTERM would
+    // keep it from quitting, an inherited descriptor would keep a file or
+    // socket of ours open.
     TempDir dir;
     const std::string path = SleeperCopy(dir, "clean-standin");
-    // This program's own choices must not reach the child: a blocked
-    // SIGTERM would keep it from quitting, an inherited descriptor would keep
-    // a file or socket of ours open.
-    sigset_t term;
+    struct sigaction ignore {}, oldAction {};
+    ignore.sa_handler = SIG_IGN;
+    sigset_t term, oldMask;
     sigemptyset(&term);
     sigaddset(&term, SIGTERM);
-    sigset_t old;
-    ASSERT_EQ(pthread_sigmask(SIG_BLOCK, &term, &old), 0);
+    ASSERT_EQ(sigaction(SIGCHLD, &ignore, &oldAction), 0);
+    ASSERT_EQ(pthread_sigmask(SIG_BLOCK, &term, &oldMask), 0);
+    KeepChildrenUntilReaped();
     const int fd = ::open(dir.File("held").c_str(), O_WRONLY | O_CREAT, 0600); // no close-on-exec
-    ASSERT_GE(fd, 0);
 
+    ChildProcess child;
+    const bool started = child.Start(path, {"--exit-after-ms", "10", "--exit-code", "7"});
+    const auto status = child.Wait(10000);
     CEpgDataCapBonManager manager(path, "--quit-file " + QuoteArgument(dir.File("quit")), "", [] { return false; });
-    manager.SetQuitTimeoutMs(3000);
     const bool launched = manager.LaunchIfNotRunning();
-    const long pid = manager.LaunchedProcessId();
-    const bool inherited = launched && std::filesystem::exists("/proc/" + std::to_string(pid) + "/fd/" +
-                                                               std::to_string(fd));
+    const std::string inheritedFd = "/proc/" + std::to_string(manager.LaunchedProcessId()) + "/fd/" + std::to_string(fd);
+    const bool inherited = launched && std::filesystem::exists(inheritedFd);
     manager.Close(true);
     ::close(fd);
-    pthread_sigmask(SIG_SETMASK, &old, nullptr);
+    pthread_sigmask(SIG_SETMASK, &oldMask, nullptr);
+    sigaction(SIGCHLD, &oldAction, nullptr);
 
-    ASSERT_TRUE(launched);
+    ASSERT_TRUE(started && launched && fd >= 0);
+    EXPECT_EQ(status, std::optional<int>(7));
     EXPECT_FALSE(inherited);
     EXPECT_EQ(ReadWholeFile(dir.File("quit")), std::optional<std::string>("quit\n"));
 }
