@@ -37,15 +37,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<std::string> fields = SplitFields(reply, '\t', '\0');
     // The fields joined by TABs give the text back, but for a trailing TAB
     // that ended an empty last field, which is no field of its own. No field
-    // holds a TAB that no escape (NUL) kept there.
+    // holds a TAB that no escape (NUL) kept there, nor ends in an escape that
+    // had a byte after it.
     std::string joined;
     for (std::size_t k = 0; k < fields.size(); ++k) {
         joined += (k > 0 ? "\t" : "") + fields[k];
         for (std::size_t i = 0; i < fields[k].size(); ++i) {
-            if (fields[k][i] == '\0')
-                ++i;
-            else
+            if (fields[k][i] != '\0')
                 FUZZ_CHECK(fields[k][i] != '\t');
+            else if (++i == fields[k].size()) // an escape keeps the byte after it, if any
+                FUZZ_CHECK(k + 1 == fields.size() && reply.back() == '\0');
         }
         CheckParseInt(fields[k]);
     }

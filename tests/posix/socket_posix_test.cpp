@@ -36,15 +36,8 @@ TEST(PosixSockets, WaitWorksForDescriptorsAbove1023)
 
     // Fill the low descriptors so that the sockets get numbers above 1023.
     std::vector<int> filler;
-    const int devnull = open("/dev/null", O_RDONLY);
-    ASSERT_GE(devnull, 0);
-    while (true) {
-        const int fd = dup(devnull);
-        ASSERT_GE(fd, 0);
+    for (int fd = open("/dev/null", O_RDONLY); fd >= 0; fd = fd < 1030 ? dup(filler.front()) : -1)
         filler.push_back(fd);
-        if (fd >= 1030)
-            break;
-    }
     const socket_t listener = CreateListenSocket(0, 1);
     ASSERT_GT(listener, 1023);
     const socket_t client = ConnectSocket("127.0.0.1", LocalPort(listener));
@@ -64,7 +57,6 @@ TEST(PosixSockets, WaitWorksForDescriptorsAbove1023)
     CloseSocket(listener);
     for (const int fd : filler)
         close(fd);
-    close(devnull);
 }
 
 TEST(PosixSockets, AcceptedConnectionsTellTheirPeerAndKeepAlive)
