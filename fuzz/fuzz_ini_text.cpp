@@ -14,33 +14,13 @@
 
 namespace {
 
-bool Trimmed(std::string_view s)
+// Names and values that the settings can hold: one line without the banned
+// bytes and without blanks around it.
+bool Usable(std::string_view s, std::string_view banned)
 {
     auto blank = [](char c) { return c == ' ' || c == '\t'; };
-    return !s.empty() && !blank(s.front()) && !blank(s.back());
-}
-
-bool OneLine(std::string_view s)
-{
-    return s.find_first_of("\r\n") == std::string_view::npos;
-}
-
-// Names and values that the settings can hold: one line, no blanks around
-// them; a key neither holds "=" nor looks like a section header.
-bool UsableSection(std::string_view s)
-{
-    return Trimmed(s) && OneLine(s) && s.find(']') == std::string_view::npos;
-}
-
-bool UsableKey(std::string_view s)
-{
-    return Trimmed(s) && OneLine(s) && s.find('=') == std::string_view::npos && s.front() != '[';
-}
-
-bool UsableValue(std::string_view s)
-{
-    const bool quoted = s.size() >= 2 && (s.front() == '"' || s.front() == '\'') && s.back() == s.front();
-    return (s.empty() || Trimmed(s)) && OneLine(s) && !quoted && s.size() <= ProfileValueLimit;
+    return s.find_first_of("\r\n" + std::string(banned)) == std::string_view::npos &&
+           (s.empty() || (!blank(s.front()) && !blank(s.back())));
 }
 
 } // namespace
@@ -53,7 +33,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (int i = 0; i < 3; ++i) {
         std::string key = in.ConsumeRandomLengthString(16);
         std::string value = in.ConsumeRandomLengthString(32);
-        if (UsableKey(key) && UsableValue(value))
+        // A key that looks like a section header, or a quoted value, reads
+        // back otherwise than written.
+        const bool quoted = value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+                            value.back() == value.front();
+        if (!key.empty() && key.front() != '[' && Usable(key, "=") && Usable(value, "") && !quoted &&
+            value.size() <= ProfileValueLimit)
             entries.emplace_back(std::move(key), std::move(value));
     }
     const std::string probeSection = in.ConsumeRandomLengthString(16);
@@ -62,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const std::string before = ReadProfileText(text, probeSection, probeKey, "<none>");
     FUZZ_CHECK(before.size() <= ProfileValueLimit);
-    if (!UsableSection(section))
+    if (section.empty() || !Usable(section, "]"))
         return 0;
 
     const std::string written = WriteProfileText(text, section, entries);

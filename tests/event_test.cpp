@@ -6,9 +6,10 @@
 #include <thread>
 #include <vector>
 
-#include "common/file_io.h"
 #include "net/event.h"
 #include "process/child_process.h"
+#include "support/server_fixture.h"
+#include "support/temp_dir.h"
 #include "support/tool_path.h"
 
 namespace {
@@ -22,25 +23,6 @@ std::string UniqueName(const char* what)
     return std::string("vwtest-") + what + "-" +
            std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + "-" +
            std::to_string(counter++);
-}
-
-// Starts vernwick-lockholder and waits (bounded) until it holds the lock.
-bool StartHolder(ChildProcess& child, const std::string& name, const std::string& readyFile, int holdMs)
-{
-    std::filesystem::remove(readyFile);
-    if (!child.Start(ToolPath("vernwick-lockholder"), {name, readyFile, std::to_string(holdMs)}))
-        return false;
-    for (int i = 0; i < 1000; ++i) {
-        if (std::filesystem::exists(readyFile))
-            return true;
-        std::this_thread::sleep_for(10ms);
-    }
-    return false;
-}
-
-std::string TempFile(const std::string& name)
-{
-    return (std::filesystem::temp_directory_path() / name).string();
 }
 
 // Whether a thread other than this one takes the lock within ms (and gives it
@@ -58,47 +40,49 @@ bool FreeForAnotherThread(event_object& lock, std::uint32_t ms = 0)
 
 } // namespace
 
-TEST(NamedLock, ThreadsRunTheGuardedBlockOneAfterTheOther)
+TEST(NamedLock, ThreadsRunTheGuardedBlockOneAfterTheOtherAndLeaveItOnAnyWayOut)
 {
+    // Half the threads hold the lock through a handle of their own, half
+    // through the shared one; every tenth block is left by an exception.
     event_object lock(UniqueName("threads"), true);
-    std::atomic<int> inside{0};
-    std::atomic<int> overlaps{0};
+    std::atomic<int> inside{0}, overlaps{0}, missed{0};
     int total = 0;
-    auto worker = [&] {
-        for (int i = 0; i < 200; ++i) {
-            auto_lock_object hold(lock, 60000);
-            ASSERT_TRUE(hold.Held());
-            if (inside.fetch_add(1) != 0)
-                ++overlaps;
-            ++total;
-            std::this_thread::yield();
-            inside.fetch_sub(1);
+    auto worker = [&](bool ownHandle) {
+        for (int i = 0; i < 200 && missed == 0; ++i) {
+            const auto block = [&](bool held) {
+                if (!held) {
+                    ++missed;
+                    return;
+                }
+                if (inside.fetch_add(1) != 0)
+                    ++overlaps;
+                ++total;
+                std::this_thread::yield();
+                inside.fetch_sub(1);
+                if (i % 10 == 0)
+                    throw std::runtime_error("leave");
+            };
+            try {
+                if (ownHandle) {
+                    auto_lock_object hold(lock, 10000);
+                    block(hold.Held());
+                } else {
+                    auto_lock hold(&lock, 10000);
+                    block(hold.Held());
+                }
+            } catch (const std::runtime_error&) {
+            }
         }
     };
     std::vector<std::thread> threads;
     for (int i = 0; i < 4; ++i)
-        threads.emplace_back(worker);
+        threads.emplace_back(worker, i % 2 == 0);
     for (auto& t : threads)
         t.join();
+    EXPECT_EQ(missed, 0);
     EXPECT_EQ(overlaps, 0);
     EXPECT_EQ(total, 800);
-}
-
-TEST(NamedLock, AnExceptionLeavingTheBlockReleasesIt)
-{
-    event_object lock(UniqueName("exception"), true);
-    try {
-        auto_lock hold(&lock, 1000);
-        throw std::runtime_error("leave");
-    } catch (const std::runtime_error&) {
-    }
-    EXPECT_TRUE(FreeForAnotherThread(lock, 1000));
-    try {
-        auto_lock_object hold(lock, 1000);
-        throw std::runtime_error("leave");
-    } catch (const std::runtime_error&) {
-    }
-    EXPECT_TRUE(FreeForAnotherThread(lock, 1000));
+    EXPECT_TRUE(FreeForAnotherThread(lock));
 }
 
 TEST(NamedLock, HandlesOnOneNameShareOneState)
@@ -117,19 +101,14 @@ TEST(NamedLock, HandlesOnOneNameShareOneState)
     // and holds it: exactly one waiter got through.
     std::atomic<bool> waiterHolds{false}, waiterMayLeave{false};
     std::thread waiter([&] {
-        if (second.Wait(5000) != WaitObject0)
+        if (second.Wait(10000) != WaitObject0)
             return;
         waiterHolds = true;
-        for (int i = 0; i < 500 && !waiterMayLeave; ++i)
-            std::this_thread::sleep_for(10ms);
+        WaitFor([&] { return waiterMayLeave.load(); }, 10000);
         second.Signal();
     });
-    std::this_thread::sleep_for(50ms);
-    EXPECT_FALSE(waiterHolds);
     first.Signal();
-    for (int i = 0; i < 500 && !waiterHolds; ++i)
-        std::this_thread::sleep_for(10ms);
-    EXPECT_TRUE(waiterHolds);
+    EXPECT_TRUE(WaitFor([&] { return waiterHolds.load(); }, 10000));
     EXPECT_EQ(first.Wait(0), WaitTimeout);
     waiterMayLeave = true;
     waiter.join();
@@ -152,55 +131,42 @@ TEST(NamedLock, UnnamedEventsAreNumberedAndMissingHandlesFailSoftly)
 TEST(NamedLock, ExcludesAnotherProcessAndIsFreedWhenItsHolderIsKilled)
 {
     const std::string name = UniqueName("process");
-    const std::string ready = TempFile(name + ".ready");
+    const TempDir dir;
     event_object lock(name, true);
+    ChildProcess holder;
+    ASSERT_TRUE(holder.Start(ToolPath("vernwick-lockholder"), {name, dir.File("held"), "-1"}));
+    ASSERT_TRUE(WaitFor([&] { return std::filesystem::exists(dir.File("held")); }, 10000));
+    EXPECT_EQ(lock.Wait(200), WaitTimeout);
+    // A holder that never gives it back holds up a scoped wait for its bound
+    // only, and one that is told to stop for less; neither runs the block.
     {
-        ChildProcess holder;
-        ASSERT_TRUE(StartHolder(holder, name, ready, -1));
-        EXPECT_EQ(lock.Wait(200), WaitTimeout);
-        // A holder that never gives it back holds up a scoped wait for its
-        // bound only, and one that is told to stop for less; neither runs
-        // the block.
-        {
-            auto_lock bounded(&lock, 300);
-            EXPECT_FALSE(bounded.Held());
-        }
-        std::atomic<bool> stop{false};
-        std::thread stopper([&] {
-            std::this_thread::sleep_for(100ms);
-            stop = true;
-        });
-        const auto start = std::chrono::steady_clock::now();
-        {
-            auto_lock_object stopped(lock, 60000, [&] { return stop.load(); });
-            EXPECT_FALSE(stopped.Held());
-        }
-        EXPECT_LT(std::chrono::steady_clock::now() - start, 30s);
-        stopper.join();
-        holder.Terminate();
-        EXPECT_TRUE(holder.Wait(5000).has_value());
-        // Free again with its holder dead, while this process keeps its own
-        // handle on it open.
-        EXPECT_EQ(lock.Wait(5000), WaitObject0);
-        lock.Signal();
+        auto_lock bounded(&lock, 300);
+        EXPECT_FALSE(bounded.Held());
     }
+    std::atomic<bool> stop{false};
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(100ms);
+        stop = true;
+    });
+    const auto start = std::chrono::steady_clock::now();
     {
-        // A holder that gives the lock back lets a waiter without time-out in.
-        ChildProcess holder;
-        ASSERT_TRUE(StartHolder(holder, name, ready, 300));
-        const auto start = std::chrono::steady_clock::now();
-        EXPECT_EQ(lock.Wait(WaitInfinite), WaitObject0);
-        EXPECT_GE(std::chrono::steady_clock::now() - start, 100ms);
-        // While this process holds it, a new holder cannot take it.
-        ChildProcess blocked;
-        std::filesystem::remove(ready);
-        ASSERT_TRUE(blocked.Start(ToolPath("vernwick-lockholder"), {name, ready, "0"}));
-        std::this_thread::sleep_for(300ms);
-        EXPECT_FALSE(std::filesystem::exists(ready));
-        lock.Signal();
-        EXPECT_TRUE(blocked.Wait(10000).has_value());
-        EXPECT_TRUE(std::filesystem::exists(ready));
-        holder.Wait(5000);
+        auto_lock_object stopped(lock, 60000, [&] { return stop.load(); });
+        EXPECT_FALSE(stopped.Held());
     }
-    std::filesystem::remove(ready);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 30s);
+    stopper.join();
+    // Free again with its holder dead, while this process keeps its own
+    // handle on it open.
+    holder.Terminate();
+    EXPECT_EQ(lock.Wait(5000), WaitObject0);
+
+    // While this process holds it, another cannot take it; given back, it
+    // lets the other's wait without time-out in.
+    ChildProcess waiter;
+    ASSERT_TRUE(waiter.Start(ToolPath("vernwick-lockholder"), {name, dir.File("taken"), "0"}));
+    EXPECT_EQ(waiter.Wait(300), std::nullopt);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("taken")));
+    lock.Signal();
+    EXPECT_EQ(waiter.Wait(10000), std::optional<int>(0));
+    EXPECT_TRUE(std::filesystem::exists(dir.File("taken")));
 }

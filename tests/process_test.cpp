@@ -3,7 +3,6 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <random>
-#include <thread>
 
 #include "common/file_io.h"
 #include "process/child_process.h"
@@ -15,27 +14,21 @@
 
 namespace {
 
-using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using Strings = std::vector<std::string>;
-
-std::string UniqueStem(const std::string& prefix)
-{
-    static std::atomic<int> counter{0};
-    std::random_device random;
-    return prefix + std::to_string(random() % 1000000) + "n" + std::to_string(counter++);
-}
 
 // A copy of the sleeper under a file name of its own, so that no other test
 // (or other running copy) has a process of that name; short enough to be a
 // whole process command name (15 bytes). The window text is just as unique.
 class Sleeper {
 public:
-    explicit Sleeper(const std::string& stem = UniqueStem("ed"))
-        : FStem(stem), FWindowText("EpgDataCap_Bon " + stem)
+    Sleeper()
     {
+        static std::atomic<int> counter{0};
+        FStem = "ed" + std::to_string(std::random_device()() % 1000000) + "n" + std::to_string(counter++);
+        FWindowText = "EpgDataCap_Bon " + FStem;
         const std::filesystem::path tool = ToolPath("vernwick-sleeper");
-        FPath = FDir.File(stem + tool.extension().string());
+        FPath = FDir.File(FStem + tool.extension().string());
         std::filesystem::copy_file(tool, FPath);
         std::filesystem::permissions(FPath, std::filesystem::perms::owner_all, std::filesystem::perm_options::add);
     }
@@ -43,21 +36,28 @@ public:
     const std::string& Stem() const { return FStem; }
     const std::string& WindowText() const { return FWindowText; }
     std::string File(const std::string& name) const { return FDir.File(name); }
-    // The sleeper's parameters giving it the window and a quit record.
+    // The sleeper's parameters giving it the window, a quit record, and an
+    // end of its own once EndOnItsOwn is called.
     std::string Params(const std::string& more = "") const
     {
         return "--window " + QuoteArgument(FWindowText) + " --quit-file " + QuoteArgument(File("quit")) +
-               " --polite-file " + QuoteArgument(File("polite")) + " " + more;
+               " --polite-file " + QuoteArgument(File("polite")) + " --exit-when " + QuoteArgument(File("end")) +
+               " " + more;
     }
+    void EndOnItsOwn() const { ReplaceFileAtomically(File("end"), ""); }
     bool QuitPolitely() const { return ReadWholeFile(File("quit")) == std::optional<std::string>("quit\n"); }
     // Whether a quit request can reach the started copy: always with
     // SIGTERM; on Windows only where it could create its window (Wine
     // without a display cannot), else it is ended by force at once.
     bool CanBeAskedToQuit() const
     {
-        const std::optional<std::string> polite = ReadWholeFile(File("polite"));
-        EXPECT_TRUE(polite.has_value()) << "written before the program finished starting up";
-        return polite == std::optional<std::string>("yes\n");
+        EXPECT_TRUE(WaitFor([this] { return std::filesystem::exists(File("polite")); }, 10000));
+        return ReadWholeFile(File("polite")) == std::optional<std::string>("yes\n");
+    }
+    std::unique_ptr<CEpgDataCapBonManager> Manager(const std::string& params,
+                                                   std::function<bool()> quitting = [] { return false; }) const
+    {
+        return std::make_unique<CEpgDataCapBonManager>(FPath, params, FWindowText, std::move(quitting));
     }
 
 private:
@@ -66,15 +66,6 @@ private:
     std::string FWindowText;
     std::string FPath;
 };
-
-std::unique_ptr<CEpgDataCapBonManager> ManagerFor(const Sleeper& standIn, const std::string& params,
-                                                  std::function<bool()> quitting = [] { return false; })
-{
-    auto manager =
-        std::make_unique<CEpgDataCapBonManager>(standIn.Path(), params, standIn.WindowText(), std::move(quitting));
-    manager->SetQuitTimeoutMs(5000);
-    return manager;
-}
 
 } // namespace
 
@@ -98,7 +89,7 @@ TEST(CommandLine, SplitsAsTheWindowsRuntimeDoes)
     EXPECT_TRUE(SplitCommandLine("").empty());
 }
 
-TEST(CommandLine, LaunchLineAndItsArguments)
+TEST(CommandLine, LaunchLineItsArgumentsAndFileNames)
 {
     EXPECT_EQ(LaunchCommandLine(R"(C:\EDCB\EpgDataCap_Bon.exe)", "/min"), R"("C:\EDCB\EpgDataCap_Bon.exe" /min)");
     // The blank stays even without parameters.
@@ -117,10 +108,7 @@ TEST(CommandLine, LaunchLineAndItsArguments)
         line += QuoteArgument(arg) + " ";
     EXPECT_EQ(SplitArguments(line), args);
     EXPECT_EQ(QuoteArgument("plain"), "plain");
-}
 
-TEST(CommandLine, FileNamesIgnoreAsciiCase)
-{
     EXPECT_EQ(FileNamePart(R"(C:\EDCB\EpgDataCap_Bon.exe)"), "EpgDataCap_Bon.exe");
     EXPECT_EQ(FileNamePart("D:EpgDataCap_Bon.exe"), "EpgDataCap_Bon.exe");
     EXPECT_EQ(FileNamePart("EpgDataCap_Bon.exe"), "EpgDataCap_Bon.exe");
@@ -154,74 +142,64 @@ TEST(ChildProcess, StartWaitTerminateAndExitCode)
     EXPECT_TRUE(child.Running());
     EXPECT_FALSE(child.Start(sleeper, {})) << "a second child while the first runs";
     EXPECT_EQ(child.Wait(50), std::nullopt);
-    const auto started = Clock::now();
     child.Terminate();
-    EXPECT_LT(ElapsedMs(started), 5000);
     EXPECT_FALSE(child.Running());
     EXPECT_TRUE(child.Wait(0).has_value());
 
     ChildProcess missing;
     EXPECT_FALSE(missing.Start(dir.File("no-such-program"), {}));
     EXPECT_FALSE(missing.Running());
-}
-
-TEST(EpgDataCapBonManager, LaunchesOnceWithItsParametersSplitAndEndsItsCopyPolitely)
-{
-    Sleeper standIn;
-    const std::string argsFile = standIn.File("args");
-    auto manager = ManagerFor(standIn, standIn.Params("--args-file " + QuoteArgument(argsFile) +
-                                                      R"( "two words" a\\"b c" "" x)"));
-    EXPECT_FALSE(manager->FindRunningProcess());
-    EXPECT_FALSE(manager->Launched());
-    ASSERT_TRUE(manager->LaunchIfNotRunning());
-    EXPECT_TRUE(manager->Launched());
-    EXPECT_TRUE(manager->FindRunningProcess());
-    const long pid = manager->LaunchedProcessId();
-    EXPECT_GT(pid, 0);
-    const bool polite = standIn.CanBeAskedToQuit();
-    // The file is written before the program finishes starting up.
-    EXPECT_EQ(ReadWholeFile(argsFile),
-              "--window\n" + standIn.WindowText() + "\n--quit-file\n" + standIn.File("quit") + "\n--polite-file\n" +
-                  standIn.File("polite") + "\n--args-file\n" + argsFile + "\ntwo words\na\\b c\n\nx\n");
-
-    // Running: nothing more is started and the held copy stays the same.
-    EXPECT_FALSE(manager->LaunchIfNotRunning());
-    EXPECT_TRUE(manager->Launched());
-    EXPECT_EQ(manager->LaunchedProcessId(), pid);
-
-    const auto started = Clock::now();
-    manager->Close(true);
-    EXPECT_LT(ElapsedMs(started), 4000) << "ended without waiting for the time-out";
-    EXPECT_EQ(standIn.QuitPolitely(), polite);
-    EXPECT_FALSE(manager->Launched());
-    EXPECT_EQ(manager->LaunchedProcessId(), 0);
-    EXPECT_FALSE(manager->FindRunningProcess());
-    manager->Close(true); // nothing held: nothing done
-}
-
-TEST(EpgDataCapBonManager, EndsByForceAfterTheQuitTimeOut)
-{
-    Sleeper standIn;
-    auto manager = ManagerFor(standIn, standIn.Params("--ignore-term"));
-    manager->SetQuitTimeoutMs(300);
-    ASSERT_TRUE(manager->LaunchIfNotRunning());
-    const bool polite = standIn.CanBeAskedToQuit();
-    const auto started = Clock::now();
-    manager->Close(true);
-    const long elapsed = ElapsedMs(started);
-    if (polite)
-        EXPECT_GE(elapsed, 250) << "asked to quit, so given the time-out";
-    EXPECT_LT(elapsed, 4000);
-    EXPECT_FALSE(standIn.QuitPolitely());
-    EXPECT_FALSE(manager->FindRunningProcess());
-
-    // The destructor ends a copy still held.
-    {
-        auto scoped = ManagerFor(standIn, standIn.Params("--ignore-term"));
-        scoped->SetQuitTimeoutMs(100);
-        ASSERT_TRUE(scoped->LaunchIfNotRunning());
+    for (const std::string path : {dir.File("EpgDataCap_Bon.exe"), std::string(), dir.Path().string()}) {
+        CEpgDataCapBonManager manager(path, "/min", "EpgDataCap_Bon", [] { return false; });
+        EXPECT_FALSE(manager.LaunchIfNotRunning()) << path;
+        EXPECT_FALSE(manager.Launched());
+        EXPECT_EQ(manager.LaunchedProcessId(), 0);
+        manager.Close(true);
     }
-    EXPECT_FALSE(manager->FindRunningProcess());
+}
+
+TEST(EpgDataCapBonManager, LaunchesOnceWithItsParametersSplitAndEndsItsCopyPolitelyOrByForce)
+{
+    // A copy that heeds the request ends at once, however long the quit
+    // time-out; one that ignores it is given the time-out, then ended by
+    // force; and so is one still held when the manager goes away.
+    for (const bool heeds : {true, false}) {
+        SCOPED_TRACE(heeds ? "heeds the request" : "ignores the request");
+        Sleeper standIn;
+        const std::string argsFile = standIn.File("args");
+        auto manager = standIn.Manager(standIn.Params((heeds ? "" : "--ignore-term ") + std::string("--args-file ") +
+                                                      QuoteArgument(argsFile) + R"( "two words" a\\"b c" "" x)"));
+        manager->SetQuitTimeoutMs(heeds ? 30000 : 300);
+        EXPECT_FALSE(manager->FindRunningProcess());
+        ASSERT_TRUE(manager->LaunchIfNotRunning());
+        EXPECT_TRUE(manager->Launched());
+        EXPECT_TRUE(manager->FindRunningProcess());
+        const long pid = manager->LaunchedProcessId();
+        EXPECT_GT(pid, 0);
+        const bool askable = standIn.CanBeAskedToQuit();
+        // The file is written before the program finishes starting up.
+        EXPECT_TRUE(ReadWholeFile(argsFile).value_or("").ends_with("\n" + argsFile + "\ntwo words\na\\b c\n\nx\n"));
+
+        // Running: nothing more is started and the held copy stays the same.
+        EXPECT_FALSE(manager->LaunchIfNotRunning());
+        EXPECT_TRUE(manager->Launched());
+        EXPECT_EQ(manager->LaunchedProcessId(), pid);
+
+        const auto started = Clock::now();
+        manager->Close(true);
+        EXPECT_LT(ElapsedMs(started), 20000);
+        if (askable && !heeds)
+            EXPECT_GE(ElapsedMs(started), 250) << "asked to quit, so given the time-out";
+        EXPECT_EQ(standIn.QuitPolitely(), askable && heeds);
+        EXPECT_FALSE(manager->Launched());
+        EXPECT_EQ(manager->LaunchedProcessId(), 0);
+        EXPECT_FALSE(manager->FindRunningProcess());
+        manager->Close(true); // nothing held: nothing done
+
+        ASSERT_TRUE(manager->LaunchIfNotRunning());
+        manager.reset();
+        EXPECT_FALSE(standIn.Manager("")->FindRunningProcess());
+    }
 }
 
 TEST(EpgDataCapBonManager, HoldsAndEndsAllThatItsLauncherStarted)
@@ -240,7 +218,7 @@ TEST(EpgDataCapBonManager, HoldsAndEndsAllThatItsLauncherStarted)
         {false, "--exit-after-ms 60000", true},
         {true, "--exit-after-ms 60000", true},
         {false, "--exit-after-ms 60000 --ignore-term", true},
-        {false, "--exit-after-ms 4000", false},
+        {false, "--exit-after-ms 60000", false},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.program + (row.launcherStays ? " beside its wrapper" : " from a launcher"));
@@ -252,131 +230,104 @@ TEST(EpgDataCapBonManager, HoldsAndEndsAllThatItsLauncherStarted)
                                           program.Params(row.program),
                                       program.WindowText(), [] { return false; });
         manager.SetQuitTimeoutMs(300);
-        CEpgDataCapBonManager launcherProbe(launcher.Path(), "", "", nullptr);
-        CEpgDataCapBonManager programProbe(program.Path(), "", "", nullptr);
+        const auto launcherProbe = launcher.Manager("");
+        const auto programProbe = program.Manager("");
         ASSERT_TRUE(manager.LaunchIfNotRunning());
-        ASSERT_TRUE(WaitFor([&] { return std::filesystem::exists(program.File("polite")); }, 10000));
         const bool polite = program.CanBeAskedToQuit() && row.program.find("--ignore-term") == std::string::npos;
         if (!row.launcherStays)
-            ASSERT_TRUE(WaitFor([&] { return !launcherProbe.FindRunningProcess(); }, 10000));
-        EXPECT_TRUE(programProbe.FindRunningProcess());
+            ASSERT_TRUE(WaitFor([&] { return !launcherProbe->FindRunningProcess(); }, 10000));
+        EXPECT_TRUE(programProbe->FindRunningProcess());
         EXPECT_TRUE(manager.HeldProcessRunning());
         EXPECT_FALSE(manager.LaunchIfNotRunning()) << "what it started still runs";
 
         const auto started = Clock::now();
         manager.Close(row.endProcess);
         EXPECT_FALSE(manager.HeldProcessRunning());
-        EXPECT_LT(ElapsedMs(started), 4000);
+        EXPECT_LT(ElapsedMs(started), 20000);
         if (!row.endProcess) {
-            // Let go: it goes on running and ends by itself, unasked.
-            std::this_thread::sleep_for(300ms);
-            EXPECT_TRUE(programProbe.FindRunningProcess());
-            EXPECT_TRUE(WaitFor([&] { return !programProbe.FindRunningProcess(); }, 10000));
+            // Let go: it goes on running, unasked, until its user ends it.
+            EXPECT_TRUE(programProbe->FindRunningProcess());
+            program.EndOnItsOwn();
+            EXPECT_TRUE(WaitFor([&] { return !programProbe->FindRunningProcess(); }, 10000));
             EXPECT_FALSE(program.QuitPolitely());
             continue;
         }
-        EXPECT_FALSE(programProbe.FindRunningProcess());
-        EXPECT_FALSE(launcherProbe.FindRunningProcess());
+        EXPECT_FALSE(programProbe->FindRunningProcess());
+        EXPECT_FALSE(launcherProbe->FindRunningProcess());
         EXPECT_EQ(program.QuitPolitely(), polite);
     }
 }
 
-TEST(EpgDataCapBonManager, LeavesACopyItDidNotStartAlone)
+TEST(EpgDataCapBonManager, LeavesACopyItDoesNotHoldAloneAndStartsAnewOneThatEnded)
 {
+    // The user's copy, found though the manager's file name differs in letter
+    // case only; the file itself need not exist since the running copy is found.
     Sleeper standIn;
-    // The manager's file name differs from the running copy's in letter case
-    // only; the file itself need not exist since the running copy is found.
     std::string upper = standIn.Stem();
     for (char& c : upper)
         c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
-    const std::string managerPath = standIn.File(upper + std::filesystem::path(standIn.Path()).extension().string());
-
+    const std::string extension = std::filesystem::path(standIn.Path()).extension().string();
+    CEpgDataCapBonManager caseBlind(standIn.File(upper + extension), "", standIn.WindowText(), [] { return false; });
     ChildProcess userCopy;
     ASSERT_TRUE(userCopy.Start(standIn.Path(), {"--window", standIn.WindowText()}));
-    CEpgDataCapBonManager manager(managerPath, "", standIn.WindowText(), [] { return false; });
-    manager.SetQuitTimeoutMs(300);
-    ASSERT_TRUE(WaitFor([&] { return manager.FindRunningProcess(); }, 10000));
-    EXPECT_FALSE(manager.LaunchIfNotRunning());
-    EXPECT_FALSE(manager.Launched());
-    manager.Close(true);
-    std::this_thread::sleep_for(200ms);
-    EXPECT_TRUE(userCopy.Running());
-
-    // A copy of its own, beside the user's that has the same window text:
-    // only its own copy is asked to quit and ended.
+    ASSERT_TRUE(WaitFor([&] { return caseBlind.FindRunningProcess(); }, 10000));
+    EXPECT_FALSE(caseBlind.LaunchIfNotRunning());
+    EXPECT_FALSE(caseBlind.Launched());
+    caseBlind.Close(true);
+    EXPECT_EQ(userCopy.Wait(200), std::nullopt) << "ended, though not the manager's";
     userCopy.Terminate();
-    ASSERT_TRUE(WaitFor([&] { return !manager.FindRunningProcess(); }, 10000));
-    CEpgDataCapBonManager own(standIn.Path(), standIn.Params(), standIn.WindowText(), [] { return false; });
-    ASSERT_TRUE(own.LaunchIfNotRunning());
-    const bool polite = standIn.CanBeAskedToQuit();
-    ChildProcess other;
-    const TempDir otherDir;
-    const std::string otherPath = otherDir.File("other" + std::filesystem::path(standIn.Path()).extension().string());
-    std::filesystem::copy_file(standIn.Path(), otherPath);
-    ASSERT_TRUE(other.Start(otherPath, {"--window", standIn.WindowText()}));
-    std::this_thread::sleep_for(300ms); // its window exists by then
-    own.Close(true);
-    EXPECT_EQ(standIn.QuitPolitely(), polite);
-    EXPECT_FALSE(own.FindRunningProcess());
-    EXPECT_TRUE(other.Running());
-}
 
-TEST(EpgDataCapBonManager, ALetGoCopyIsNotStartedAgainButOneTheUserClosedIs)
-{
-    Sleeper standIn;
-    auto manager = ManagerFor(standIn, standIn.Params("--exit-after-ms 1500"));
+    // A copy let go of is neither started again nor ended.
+    auto manager = standIn.Manager(standIn.Params());
+    ASSERT_TRUE(WaitFor([&] { return !manager->FindRunningProcess(); }, 10000));
     ASSERT_TRUE(manager->LaunchIfNotRunning());
     manager->Close(false);
-    EXPECT_FALSE(manager->Launched());
     EXPECT_TRUE(manager->FindRunningProcess());
     EXPECT_FALSE(manager->LaunchIfNotRunning());
     EXPECT_FALSE(manager->Launched());
-    manager->Close(true); // not held any more: not ended
+    manager->Close(true);
     EXPECT_TRUE(manager->FindRunningProcess());
-    // It ends on its own, not by request.
+    standIn.EndOnItsOwn();
     EXPECT_TRUE(WaitFor([&] { return !manager->FindRunningProcess(); }, 10000));
     EXPECT_FALSE(standIn.QuitPolitely());
 
-    // A held copy that ended is started anew.
-    auto held = ManagerFor(standIn, standIn.Params("--exit-after-ms 200"));
-    ASSERT_TRUE(held->LaunchIfNotRunning());
-    ASSERT_TRUE(WaitFor([&] { return !held->FindRunningProcess(); }, 10000));
-    EXPECT_TRUE(held->Launched()) << "still held until released";
-    ASSERT_TRUE(held->LaunchIfNotRunning());
-    EXPECT_TRUE(held->FindRunningProcess());
-    held->Close(true);
-    EXPECT_FALSE(held->FindRunningProcess());
-}
+    // A held copy that ended is started anew (this one ends at once).
+    ASSERT_TRUE(manager->LaunchIfNotRunning());
+    ASSERT_TRUE(WaitFor([&] { return !manager->FindRunningProcess(); }, 10000));
+    EXPECT_TRUE(manager->Launched()) << "still held until released";
+    std::filesystem::remove(standIn.File("end"));
+    ASSERT_TRUE(manager->LaunchIfNotRunning());
+    const bool polite = standIn.CanBeAskedToQuit();
 
-TEST(EpgDataCapBonManager, StartFailureIsSilent)
-{
-    TempDir dir;
-    for (const std::string path : {dir.File("EpgDataCap_Bon.exe"), std::string(), dir.Path().string()}) {
-        CEpgDataCapBonManager manager(path, "/min", "EpgDataCap_Bon", [] { return false; });
-        EXPECT_FALSE(manager.LaunchIfNotRunning()) << path;
-        EXPECT_FALSE(manager.Launched());
-        EXPECT_EQ(manager.LaunchedProcessId(), 0);
-        manager.Close(true);
-    }
+    // Beside another program with the same window text, only its own copy is
+    // asked to quit and ended.
+    const TempDir otherDir;
+    const std::string otherPath = otherDir.File("other" + extension);
+    std::filesystem::copy_file(standIn.Path(), otherPath);
+    ChildProcess other;
+    ASSERT_TRUE(other.Start(otherPath, {"--window", standIn.WindowText(), "--polite-file", otherDir.File("polite")}));
+    ASSERT_TRUE(WaitFor([&] { return std::filesystem::exists(otherDir.File("polite")); }, 10000)); // its window exists
+    manager->Close(true);
+    EXPECT_EQ(standIn.QuitPolitely(), polite);
+    EXPECT_FALSE(manager->FindRunningProcess());
+    EXPECT_TRUE(other.Running());
 }
 
 TEST(EpgDataCapBonManager, WaitsForStartUpUntilQuitting)
 {
     Sleeper standIn;
-    auto manager = ManagerFor(standIn, standIn.Params("--startup-ms 700"));
+    auto manager = standIn.Manager(standIn.Params("--startup-ms 700"));
     auto started = Clock::now();
     ASSERT_TRUE(manager->LaunchIfNotRunning());
     EXPECT_GE(ElapsedMs(started), 600) << "returned before the program finished starting up";
-    EXPECT_LT(ElapsedMs(started), 5000);
     manager->Close(true);
 
     // Quitting ends the wait after the current round, not the start-up.
     std::atomic<int> asked{0};
-    auto quitting = ManagerFor(standIn, standIn.Params("--startup-ms 8000"), [&] { return ++asked > 0; });
-    quitting->SetQuitTimeoutMs(200);
+    auto quitting = standIn.Manager(standIn.Params("--startup-ms 60000"), [&] { return ++asked > 0; });
     started = Clock::now();
     ASSERT_TRUE(quitting->LaunchIfNotRunning());
-    EXPECT_LT(ElapsedMs(started), 4000);
+    EXPECT_LT(ElapsedMs(started), 30000);
     EXPECT_GE(asked.load(), 1);
     EXPECT_TRUE(quitting->Launched());
     quitting->Close(true);

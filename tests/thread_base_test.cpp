@@ -1,48 +1,32 @@
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <gtest/gtest.h>
 #include <thread>
 
 #include "common/thread_base.h"
+#include "support/server_fixture.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 
-class Worker : public TThread {
+// A thread that runs the body it is given and says when it is destroyed.
+class Body : public TThread {
 public:
-    Worker(std::atomic<int>& turns, std::atomic<bool>& destroyed)
-        : TThread(true), FTurns(turns), FDestroyed(destroyed)
+    Body(std::function<void(Body&)> body, std::atomic<bool>& destroyed)
+        : TThread(true), FBody(std::move(body)), FDestroyed(destroyed)
     {
     }
-    ~Worker() override { FDestroyed = true; }
+    ~Body() override { FDestroyed = true; }
+    using TThread::Synchronize;
 
 protected:
-    void Execute() override
-    {
-        for (int i = 0; i < 2000 && !Terminated(); ++i) {
-            ++FTurns;
-            std::this_thread::sleep_for(1ms);
-        }
-    }
+    void Execute() override { FBody(*this); }
 
 private:
-    std::atomic<int>& FTurns;
+    std::function<void(Body&)> FBody;
     std::atomic<bool>& FDestroyed;
-};
-
-class Reporter : public TThread {
-public:
-    explicit Reporter(std::thread::id& ranOn) : TThread(true), FRanOn(ranOn) {}
-
-protected:
-    void Execute() override
-    {
-        Synchronize([this] { FRanOn = std::this_thread::get_id(); });
-    }
-
-private:
-    std::thread::id& FRanOn;
 };
 
 } // namespace
@@ -51,15 +35,19 @@ TEST(TThread, StartsSuspendedStopsOnRequestAndCanFreeItself)
 {
     std::atomic<int> turns{0};
     std::atomic<bool> destroyed{false};
+    const auto counting = [&turns](Body& self) {
+        for (int i = 0; i < 2000 && !self.Terminated(); ++i) {
+            ++turns;
+            std::this_thread::sleep_for(1ms);
+        }
+    };
     {
-        Worker worker(turns, destroyed);
+        Body worker(counting, destroyed);
         std::this_thread::sleep_for(30ms);
         EXPECT_EQ(turns, 0);
         worker.Resume();
         worker.Resume();
-        for (int i = 0; i < 200 && turns == 0; ++i)
-            std::this_thread::sleep_for(5ms);
-        EXPECT_GT(turns, 0);
+        EXPECT_TRUE(WaitFor([&] { return turns > 0; }, 10000));
         worker.Terminate();
         worker.WaitFor();
         EXPECT_LT(turns, 2000);
@@ -68,21 +56,21 @@ TEST(TThread, StartsSuspendedStopsOnRequestAndCanFreeItself)
 
     // A self-freeing thread deletes itself when its body returns.
     destroyed = false;
-    auto* self = new Worker(turns, destroyed);
+    auto* self = new Body(counting, destroyed);
     self->SetFreeOnTerminate(true);
     self->Resume();
     self->Terminate();
-    for (int i = 0; i < 400 && !destroyed; ++i)
-        std::this_thread::sleep_for(5ms);
-    EXPECT_TRUE(destroyed);
+    EXPECT_TRUE(WaitFor([&] { return destroyed.load(); }, 10000));
 }
 
 TEST(TThread, SynchronizeRunsOnTheMainThreadAndIsAnnouncedToALoopThatWaitsElsewhere)
 {
     MainThreadCalls::BecomeMainThread();
     std::thread::id ranOn;
+    std::atomic<bool> destroyed{false};
+    const auto reporting = [&ranOn](Body& self) { self.Synchronize([&ranOn] { ranOn = std::this_thread::get_id(); }); };
     {
-        Reporter reporter(ranOn);
+        Body reporter(reporting, destroyed);
         reporter.Resume();
         int ran = 0;
         for (int i = 0; i < 100 && ran == 0; ++i)
@@ -96,10 +84,9 @@ TEST(TThread, SynchronizeRunsOnTheMainThreadAndIsAnnouncedToALoopThatWaitsElsewh
     ranOn = {};
     std::atomic<int> announced{0};
     MainThreadCalls::SetNotifier([&announced] { ++announced; });
-    Reporter reporter(ranOn);
+    Body reporter(reporting, destroyed);
     reporter.Resume();
-    for (int i = 0; i < 1000 && announced == 0; ++i)
-        std::this_thread::sleep_for(5ms);
+    EXPECT_TRUE(WaitFor([&] { return announced > 0; }, 10000));
     EXPECT_EQ(announced, 1);
     EXPECT_EQ(MainThreadCalls::RunPending(0), 1);
     reporter.WaitFor();

@@ -1,10 +1,8 @@
-#include <chrono>
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <pthread.h>
-#include <thread>
 #include <unistd.h>
 
 #include "common/file_io.h"
@@ -21,23 +19,11 @@
 
 namespace {
 
-using namespace std::chrono_literals;
-
 // True once the process is gone from the process table: ended and reaped,
 // not a zombie.
 bool Reaped(long pid)
 {
     return !std::filesystem::exists("/proc/" + std::to_string(pid));
-}
-
-bool WaitReaped(long pid)
-{
-    for (int i = 0; i < 500; ++i) {
-        if (Reaped(pid))
-            return true;
-        std::this_thread::sleep_for(10ms);
-    }
-    return false;
 }
 
 std::string SleeperCopy(const TempDir& dir, const std::string& name)
@@ -69,76 +55,65 @@ TEST(ProcessPosix, NoZombieIsLeftBehind)
     }
     EXPECT_TRUE(Reaped(pid)) << "the destructor ends and reaps its child";
 
-    CEpgDataCapBonManager manager(path, "", "", [] { return false; });
-    manager.SetQuitTimeoutMs(2000);
+    CEpgDataCapBonManager manager(path, "--exit-when " + QuoteArgument(dir.File("end")), "", [] { return false; });
     ASSERT_TRUE(manager.LaunchIfNotRunning());
     pid = manager.LaunchedProcessId();
     manager.Close(true);
     EXPECT_TRUE(Reaped(pid));
 
     // Let go while running: collected once it ends on its own.
-    CEpgDataCapBonManager letGo(path, "--exit-after-ms 300", "", [] { return false; });
-    ASSERT_TRUE(letGo.LaunchIfNotRunning());
-    pid = letGo.LaunchedProcessId();
-    letGo.Close(false);
+    ASSERT_TRUE(manager.LaunchIfNotRunning());
+    pid = manager.LaunchedProcessId();
+    manager.Close(false);
     EXPECT_FALSE(Reaped(pid));
-    EXPECT_TRUE(WaitReaped(pid));
+    ASSERT_TRUE(ReplaceFileAtomically(dir.File("end"), ""));
+    EXPECT_TRUE(WaitFor([&] { return Reaped(pid); }, 10000));
 
-    // Ended by the user while held: a zombie does not count as running, and
-    // the next launch collects it.
-    ASSERT_TRUE(letGo.LaunchIfNotRunning());
-    pid = letGo.LaunchedProcessId();
-    for (int i = 0; i < 500 && letGo.FindRunningProcess(); ++i)
-        std::this_thread::sleep_for(10ms);
-    EXPECT_FALSE(letGo.FindRunningProcess());
+    // Ended by the user while held (at once, the end file being there): a
+    // zombie does not count as running, and the next launch collects it.
+    ASSERT_TRUE(manager.LaunchIfNotRunning());
+    pid = manager.LaunchedProcessId();
+    EXPECT_TRUE(WaitFor([&] { return !manager.FindRunningProcess(); }, 10000));
     EXPECT_FALSE(Reaped(pid)) << "kept as a zombie so that its pid stays reserved";
-    ASSERT_TRUE(letGo.LaunchIfNotRunning());
+    std::filesystem::remove(dir.File("end"));
+    ASSERT_TRUE(manager.LaunchIfNotRunning());
     EXPECT_TRUE(Reaped(pid));
-    letGo.Close(true);
+    manager.Close(true);
 }
 
-TEST(ProcessPosix, ChildrenStayUnreapedThoughSigchldCameIgnored)
+TEST(ProcessPosix, ChildrenStartCleanAndStayUnreapedWhateverThisProgramInheritedOrChose)
 {
-    // Ignored SIGCHLD from whoever started us: put back at start-up, so that
-    // an ended child waits to be reaped and reports its own exit status.
-    struct sigaction ignore {}, old {};
-    ignore.sa_handler = SIG_IGN;
-    ASSERT_EQ(sigaction(SIGCHLD, &ignore, &old), 0);
-    KeepChildrenUntilReaped();
-    ChildProcess child;
-    const bool started = child.Start(ToolPath("vernwick-sleeper"), {"--exit-after-ms", "10", "--exit-code", "7"});
-    const auto status = child.Wait(10000);
-    sigaction(SIGCHLD, &old, nullptr);
-    ASSERT_TRUE(started);
-    EXPECT_EQ(status, std::optional<int>(7));
-}
-
-TEST(ProcessPosix, ChildStartsWithCleanSignalsAndDescriptors)
-{
+    // SIGCHLD ignored by whoever started us is put back at start-up, so that
+    // an ended child waits to be reaped and reports its own exit status. This
+    // program's own choices must not reach the child: a blocked SIGTERM would
+    // keep it from quitting, an inherited descriptor would keep a file or
+    // socket of ours open.
     TempDir dir;
     const std::string path = SleeperCopy(dir, "clean-standin");
-    // This program's own choices must not reach the child: a blocked
-    // SIGTERM would keep it from quitting, an inherited descriptor would keep
-    // a file or socket of ours open.
-    sigset_t term;
+    struct sigaction ignore {}, oldAction {};
+    ignore.sa_handler = SIG_IGN;
+    sigset_t term, oldMask;
     sigemptyset(&term);
     sigaddset(&term, SIGTERM);
-    sigset_t old;
-    ASSERT_EQ(pthread_sigmask(SIG_BLOCK, &term, &old), 0);
+    ASSERT_EQ(sigaction(SIGCHLD, &ignore, &oldAction), 0);
+    ASSERT_EQ(pthread_sigmask(SIG_BLOCK, &term, &oldMask), 0);
+    KeepChildrenUntilReaped();
     const int fd = ::open(dir.File("held").c_str(), O_WRONLY | O_CREAT, 0600); // no close-on-exec
-    ASSERT_GE(fd, 0);
 
+    ChildProcess child;
+    const bool started = child.Start(path, {"--exit-after-ms", "10", "--exit-code", "7"});
+    const auto status = child.Wait(10000);
     CEpgDataCapBonManager manager(path, "--quit-file " + QuoteArgument(dir.File("quit")), "", [] { return false; });
-    manager.SetQuitTimeoutMs(3000);
     const bool launched = manager.LaunchIfNotRunning();
-    const long pid = manager.LaunchedProcessId();
-    const bool inherited = launched && std::filesystem::exists("/proc/" + std::to_string(pid) + "/fd/" +
-                                                               std::to_string(fd));
+    const std::string inheritedFd = "/proc/" + std::to_string(manager.LaunchedProcessId()) + "/fd/" + std::to_string(fd);
+    const bool inherited = launched && std::filesystem::exists(inheritedFd);
     manager.Close(true);
     ::close(fd);
-    pthread_sigmask(SIG_SETMASK, &old, nullptr);
+    pthread_sigmask(SIG_SETMASK, &oldMask, nullptr);
+    sigaction(SIGCHLD, &oldAction, nullptr);
 
-    ASSERT_TRUE(launched);
+    ASSERT_TRUE(started && launched && fd >= 0);
+    EXPECT_EQ(status, std::optional<int>(7));
     EXPECT_FALSE(inherited);
     EXPECT_EQ(ReadWholeFile(dir.File("quit")), std::optional<std::string>("quit\n"));
 }

@@ -36,10 +36,11 @@ TEST(ChannelFilesWin32, AReadOnlyChAliasFileStopsBothFiles)
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), std::filesystem::directory_iterator()), 2);
 }
 
-TEST(FilesWin32, AFolderOfAnyNameAndDepthHoldsTheChannelFilesAndTheSettings)
+TEST(FilesWin32, AFolderOfAnyNameAndDepthHoldsTheFilesAndTheProgramsAndIsTakenAsAnArgument)
 {
     TempDir dir;
     const std::string base = dir.Folder();
+    ASSERT_EQ(WideFromUtf8(base), WideFromCodePage(932, base)) << "an ASCII temporary folder";
     // Korean, which no Japanese system's ANSI code page has; and 320 characters deep.
     const std::string deep = base + std::string(100, 'd') + "\\" + std::string(100, 'e') + "\\" + std::string(100, 'f');
     for (const std::string& folder : {base + "\xEB\x85\xB9\xED\x99\x94", deep}) {
@@ -48,9 +49,12 @@ TEST(FilesWin32, AFolderOfAnyNameAndDepthHoldsTheChannelFilesAndTheSettings)
         ASSERT_TRUE(CreateFolders(folder, made));
         if (folder != deep)
             EXPECT_TRUE(std::filesystem::is_directory(dir.Path() / L"녹화"));  // by its own name
+        // The command line takes the folder and writes the channel files there.
         const std::string home = folder + "\\";
-        const BonAliasList aliases{{0, {"B", 0}, {"P", 0}, {"C", 0}, {"S", 1}}};
-        SaveChannelFiles(home, {{"\x82\x61\x82\x72", 0}}, aliases);
+        ASSERT_TRUE(ReplaceFileAtomically(home + "picked.txt", std::string(ScanHeader) + "\n" +
+                                              FormatScanLine({0, {"B", 0}, {"P", 0}, {"C", 0}, {"\x82\x61\x82\x72", 1}}) + "\n"));
+        const ToolRun make = RunTool(dir, "vernwick-cli", {"make-channels", "--channels", folder, home + "picked.txt"});
+        EXPECT_EQ(make.status, 0) << make.err;
         NamedNumberList channels;
         LoadChSetFile(ChSetFilePath(home), channels);
         EXPECT_EQ(channels, (NamedNumberList{{"\x82\x61\x82\x72", 0}}));
@@ -59,18 +63,12 @@ TEST(FilesWin32, AFolderOfAnyNameAndDepthHoldsTheChannelFilesAndTheSettings)
         SaveSettings(home + "Vernwick.ini", settings);
         EXPECT_EQ(LoadSettings(home + "Vernwick.ini").RemoconAddr, settings.RemoconAddr);
         EXPECT_EQ(ReadWholeFile(home + "Vernwick.ini")->rfind("[Parameter]\r\nRemoconAddr=\x98\x5E\x89\xE6\x8B\x40\r\n", 0), 0u);
-        for (const char* name : {"Vernwick.ini", "BonDriver_TVTest(TVTest).ChSet.txt", "BonDriver_TVTest(TVTest).ChAlias.txt"})
+        for (const char* name : {"Vernwick.ini", "picked.txt", "BonDriver_TVTest(TVTest).ChSet.txt", "BonDriver_TVTest(TVTest).ChAlias.txt"})
             EXPECT_TRUE(RemoveFile(home + name)) << name;
         RemoveCreatedFolders(made);
         EXPECT_FALSE(PathExists(folder));
     }
-}
 
-TEST(FilesWin32, ProgramsInAFolderOfAnyNameAreStartedFoundAndEndedAndTakeSuchPathsAsArguments)
-{
-    TempDir dir;
-    const std::string base = dir.Folder();
-    ASSERT_EQ(WideFromUtf8(base), WideFromCodePage(932, base)) << "an ASCII temporary folder";
     // EpgDataCap_Bon's path comes from the settings as code page 932 bytes,
     // whatever code page the system runs in: 録画\録画.exe.
     const std::string folder = base + "\xE9\x8C\xB2\xE7\x94\xBB";
@@ -83,15 +81,4 @@ TEST(FilesWin32, ProgramsInAFolderOfAnyNameAreStartedFoundAndEndedAndTakeSuchPat
     EXPECT_TRUE(manager.FindRunningProcess()); // by its Japanese file name
     manager.Close(true);
     EXPECT_FALSE(manager.FindRunningProcess());
-
-    // The command line takes a Korean folder, which no ANSI code page of a
-    // Japanese system holds, and writes the files there.
-    const std::string korean = base + "\xEB\x85\xB9\xED\x99\x94";
-    ASSERT_TRUE(CreateFolders(korean, made));
-    ASSERT_TRUE(ReplaceFileAtomically(korean + "\\picked.txt", std::string(ScanHeader) + "\n" +
-                                                                  FormatScanLine({0, {"B", 0}, {"P", 0}, {"C", 0}, {"S", 1}}) +
-                                                                  "\n"));
-    const ToolRun make = RunTool(dir, "vernwick-cli", {"make-channels", "--channels", korean, korean + "\\picked.txt"});
-    EXPECT_EQ(make.status, 0) << make.err;
-    EXPECT_EQ(ReadWholeFile(ChSetFilePath(korean + "\\")), "S\t0\t0\t0\r\n");
 }

@@ -2,6 +2,7 @@
 // the process the EpgDataCap_Bon manager is tested against.
 //   --startup-ms N     busy for N ms before it waits (still starting up)
 //   --exit-after-ms N  ends on its own after N ms
+//   --exit-when FILE   ends on its own once FILE exists, as a user's close does
 //   --ignore-term      ignores the polite quit request (SIGTERM, WM_QUIT)
 //   --window TEXT      (Windows) a top-level window with that text; WM_QUIT ends it
 //   --args-file FILE   writes every argv[i], i >= 1, on a line of its own
@@ -39,6 +40,9 @@ int main(int argc, char** argv)
             ++i;
         } else if (value && std::strcmp(arg, "--exit-after-ms") == 0) {
             options.exitAfterMs = static_cast<int>(std::strtol(value, nullptr, 10));
+            ++i;
+        } else if (value && std::strcmp(arg, "--exit-when") == 0) {
+            options.exitFile = value;
             ++i;
         } else if (value && std::strcmp(arg, "--exit-code") == 0) {
             exitCode = static_cast<int>(std::strtol(value, nullptr, 10));

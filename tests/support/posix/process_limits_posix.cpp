@@ -1,12 +1,12 @@
 // A process's threads, descriptors, CPU time and limits, read and set
 // through /proc and prlimit (Linux).
-#include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include "common/file_io.h"
 #include "support/server_fixture.h"
 
 std::optional<ResourceCounts> CountResources(long pid)
@@ -28,20 +28,14 @@ std::optional<ResourceCounts> CountResources(long pid)
 
 std::optional<long> CpuTimeMs(long pid)
 {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-    std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const std::size_t close = all.rfind(')');
-    if (close == std::string::npos)
+    const std::string stat = ReadWholeFile("/proc/" + std::to_string(pid) + "/stat").value_or("");
+    // After the command name: the state (field 3), ..., utime and stime (14, 15).
+    const std::size_t close = stat.rfind(')');
+    unsigned long user = 0, system = 0;
+    if (close == std::string::npos ||
+        std::sscanf(stat.c_str() + close + 1, " %*c %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %lu %lu", &user, &system) != 2)
         return std::nullopt;
-    std::istringstream rest(all.substr(close + 2));
-    std::string field;
-    long ticks = 0;
-    // Fields 14 and 15 (utime, stime); the state is field 3.
-    for (int i = 3; i <= 15 && rest >> field; ++i) {
-        if (i >= 14)
-            ticks += std::stol(field);
-    }
-    return ticks * 1000 / sysconf(_SC_CLK_TCK);
+    return static_cast<long>((user + system) * 1000 / static_cast<unsigned long>(sysconf(_SC_CLK_TCK)));
 }
 
 TightLimit::TightLimit(long pid, Kind kind, long headroom) : FPid(pid)
@@ -60,15 +54,11 @@ TightLimit::TightLimit(long pid, Kind kind, long headroom) : FPid(pid)
         // The lowest free number is the next descriptor's, so that one is
         // the first refused.
         FResource = RLIMIT_NOFILE;
-        std::error_code error;
-        std::vector<long> open;
-        for (const auto& e : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error))
-            open.push_back(std::stol(e.path().filename().string()));
-        std::sort(open.begin(), open.end());
+        const std::filesystem::path fds = "/proc/" + std::to_string(pid) + "/fd";
         long lowestFree = 0;
-        for (const long fd : open)
-            lowestFree += fd == lowestFree ? 1 : 0;
-        if (!error)
+        while (std::filesystem::exists(fds / std::to_string(lowestFree)))
+            ++lowestFree;
+        if (std::filesystem::exists(fds))
             wanted = static_cast<rlim_t>(lowestFree + headroom);
     }
     if (wanted == 0 || ::prlimit(static_cast<pid_t>(pid), static_cast<__rlimit_resource>(FResource), nullptr, &old) != 0)

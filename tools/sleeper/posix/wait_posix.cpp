@@ -2,6 +2,7 @@
 #include <csignal>
 #include <ctime>
 
+#include "common/file_io.h"
 #include "process/posix/spawn_posix.h"
 #include "tools/sleeper/sleeper.h"
 
@@ -29,7 +30,8 @@ bool WaitUntilAskedToQuit(const SleeperOptions& options)
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(options.exitAfterMs);
     while (!AskedToQuit) {
-        if (options.exitAfterMs >= 0 && std::chrono::steady_clock::now() >= deadline)
+        if ((options.exitAfterMs >= 0 && std::chrono::steady_clock::now() >= deadline) ||
+            (!options.exitFile.empty() && PathExists(options.exitFile)))
             return false;
         const timespec step{0, 5 * 1000 * 1000};
         nanosleep(&step, nullptr);

@@ -1,7 +1,9 @@
 #include <windows.h>
 
+#include <algorithm>
 #include <chrono>
 
+#include "common/file_io.h"
 #include "process/command_line.h"
 #include "tools/sleeper/sleeper.h"
 
@@ -46,13 +48,16 @@ bool WaitUntilAskedToQuit(const SleeperOptions& options)
             TranslateMessage(&msg);
             DispatchMessageA(&msg);
         }
-        DWORD wait = INFINITE;
+        if (!options.exitFile.empty() && PathExists(options.exitFile))
+            return false;
+        // The exit file is looked for between messages.
+        DWORD wait = options.exitFile.empty() ? INFINITE : 10;
         if (options.exitAfterMs >= 0) {
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                 deadline - std::chrono::steady_clock::now());
             if (left.count() <= 0)
                 return false;
-            wait = static_cast<DWORD>(left.count());
+            wait = std::min(wait, static_cast<DWORD>(left.count()));
         }
         MsgWaitForMultipleObjects(0, nullptr, FALSE, wait, QS_ALLINPUT);
     }
