@@ -48,7 +48,6 @@ public:
     bool WaitForOutput(const std::string& text, int timeoutMs) const;
 
     std::string File(const std::string& name) const { return FDir.File(name); }
-    std::string Folder() const { return FDir.Folder(); }
 
 private:
     TempDir FDir;

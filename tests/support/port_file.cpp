@@ -12,10 +12,7 @@ std::optional<std::uint16_t> WaitForPortFile(const std::string& path, ChildProce
     while (std::chrono::steady_clock::now() < deadline) {
         // The port file appears whole or not at all.
         if (const auto text = ReadWholeFile(path)) {
-            std::string digits = *text;
-            while (!digits.empty() && (digits.back() == '\n' || digits.back() == '\r'))
-                digits.pop_back();
-            const auto port = ReadIntegerText(digits);
+            const auto port = ReadIntegerText(text->substr(0, text->find_first_of("\r\n")));
             if (port && *port > 0 && *port <= 65535)
                 return static_cast<std::uint16_t>(*port);
         }

@@ -33,10 +33,8 @@ std::vector<std::string> Lines(const std::string& text)
     std::vector<std::string> lines;
     std::size_t start = 0;
     for (std::size_t end = text.find('\n'); end != std::string::npos; end = text.find('\n', start)) {
-        std::string line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        lines.push_back(line);
+        const std::size_t cr = end > start && text[end - 1] == '\r' ? 1 : 0;
+        lines.push_back(text.substr(start, end - start - cr));
         start = end + 1;
     }
     return lines;

@@ -1,5 +1,6 @@
 #include "support/server_fixture.h"
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <thread>
@@ -36,10 +37,7 @@ bool WaitFor(const std::function<bool()>& condition, int timeoutMs)
 
 std::size_t CountLines(const std::vector<std::string>& lines, const std::string& line)
 {
-    std::size_t n = 0;
-    for (const std::string& l : lines)
-        n += l == line ? 1 : 0;
-    return n;
+    return static_cast<std::size_t>(std::count(lines.begin(), lines.end(), line));
 }
 
 std::size_t CountText(const std::string& text, const std::string& needle)

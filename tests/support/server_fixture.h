@@ -40,8 +40,8 @@ std::optional<long> CpuTimeMs(long pid);
 
 // Holds a running process to what it has now: its address space plus
 // headroom kB, or its open descriptors plus headroom (none at or above the
-// lowest free number). The old limit comes back with Release or the destructor. Only
-// where the system can limit another process (Linux); Applied tells.
+// lowest free number) until its end. Only where the system can limit
+// another process (Linux); Applied tells.
 class TightLimit {
 public:
     enum Kind { AddressSpace, Descriptors };
@@ -50,7 +50,6 @@ public:
     TightLimit(const TightLimit&) = delete;
     TightLimit& operator=(const TightLimit&) = delete;
     bool Applied() const { return FApplied; }
-    void Release();
 
 private:
     long FPid;

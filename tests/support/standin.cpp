@@ -7,12 +7,6 @@
 #include "support/run_tool.h"
 #include "support/tool_path.h"
 
-namespace {
-
-constexpr int StartTimeoutMs = 10000;
-
-} // namespace
-
 StandIn::~StandIn()
 {
     Stop();
@@ -28,7 +22,7 @@ bool StandIn::Start(std::vector<std::string> extraArgs)
     if (!FChild.Start(ToolPath("vernwick-standin"), args))
         return false;
     FStarted = true;
-    const auto port = WaitForPortFile(portFile, FChild, StartTimeoutMs);
+    const auto port = WaitForPortFile(portFile, FChild, 10000);
     if (!port) {
         Stop();
         return false;

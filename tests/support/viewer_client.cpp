@@ -62,10 +62,7 @@ std::optional<std::string> ViewerClient::Collect(int timeoutMs, int quietMs)
 
 std::optional<std::string> ViewerClient::Ask(const std::string& request, int timeoutMs, int quietMs)
 {
-    if (FSocket == InvalidSocket || FClosed)
-        return std::nullopt;
-    CSocketBase socket(FSocket, false);
-    if (socket.Send(request.data(), static_cast<int>(request.size())) != static_cast<int>(request.size()))
+    if (FClosed || !Send(request))
         return std::nullopt;
     return Collect(timeoutMs, quietMs);
 }

@@ -71,14 +71,7 @@ TightLimit::TightLimit(long pid, Kind kind, long headroom) : FPid(pid)
 
 TightLimit::~TightLimit()
 {
-    Release();
-}
-
-void TightLimit::Release()
-{
-    if (!FApplied)
-        return;
     const rlimit old{static_cast<rlim_t>(FOldSoft), static_cast<rlim_t>(FOldHard)};
-    ::prlimit(static_cast<pid_t>(FPid), static_cast<__rlimit_resource>(FResource), &old, nullptr);
-    FApplied = false;
+    if (FApplied)
+        ::prlimit(static_cast<pid_t>(FPid), static_cast<__rlimit_resource>(FResource), &old, nullptr);
 }

@@ -16,8 +16,3 @@ std::optional<long> CpuTimeMs(long)
 TightLimit::TightLimit(long pid, Kind, long) : FPid(pid) {}
 
 TightLimit::~TightLimit() = default;
-
-void TightLimit::Release()
-{
-    FApplied = false;
-}
