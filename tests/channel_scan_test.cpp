@@ -10,7 +10,6 @@
 #include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -18,6 +17,7 @@
 #include "channel/channel_scan_thread.h"
 #include "common/file_io.h"
 #include "support/free_port.h"
+#include "support/server_fixture.h"
 #include "support/standin.h"
 
 namespace {
@@ -169,16 +169,14 @@ TEST(ChannelScanThread, ACancelEndsAtOnceWithoutTheAnswerInFlight)
     ASSERT_TRUE(standin.Start({"--silent-on", "GetChList"}));
     std::chrono::steady_clock::time_point cancelled;
     const Recorder run = RunScanThread(standin.Port(), [&](TChannelScanThread& scan) {
-        for (int i = 0; i < 1000 && standin.Requests().size() < 5; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        EXPECT_TRUE(WaitFor([&] { return standin.Requests().size() >= 5; }, 10000));
         cancelled = std::chrono::steady_clock::now();
         scan.Cancel();
     });
     EXPECT_LT(std::chrono::steady_clock::now() - cancelled, std::chrono::seconds(10));
     EXPECT_EQ(run.outcome, ChannelScanOutcome::Cancelled);
     EXPECT_EQ(run.sequence, (std::vector<std::string>{ScanningText}));
-    for (int i = 0; i < 1000 && (standin.LogLines().empty() || standin.LogLines().back() != "#close"); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(WaitFor([&] { return !standin.LogLines().empty() && standin.LogLines().back() == "#close"; }, 10000));
     EXPECT_EQ(standin.LogLines(),
               (Requests{"#open", "GetBonList", "SetBon:0", "GetSpaceList", "SetSpace:0", "GetChList", "#close"}));
     const Recorder refused = RunScanThread(FreePort());
