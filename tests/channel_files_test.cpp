@@ -194,8 +194,6 @@ TEST(DisplayName, WhatTheViewerCannotReadAsOneChannelIsAFault)
 
 TEST(ChannelMap, LooksUpRowsByVirtualChannelAndVirtualChannelsByAllFourNumbers)
 {
-    EXPECT_EQ(FindVirtualChannel({}, 0, 0, 0, 0), 0);
-    EXPECT_EQ(FindBonAlias({}, 0), nullptr);
     // Row 2 has the same numbers as row 1.
     const BonAliasList rows{AliasRow(0, 0, 0, 3, 1040), AliasRow(1, 1, 1, 0, 101), AliasRow(2, 1, 1, 0, 101),
                             AliasRow(3, 2, 2, 4, 0xFFFFFFFFu)};
