@@ -59,7 +59,6 @@ TEST(MainFormModel, TheServerButtonLocksTheSettingsAndThePathControlsFollowTheCh
         for (int id : {EpgDataCapBonLb, EpgDataCapBonEd, EpgDataCapBonBtn})
             EXPECT_EQ(m.Enabled(id), c.path) << Find(id)->name;
         EXPECT_EQ(m.Enabled(StartPatchServerSB), c.button);
-        EXPECT_TRUE(m.Enabled(Bevel1));
         // The tray menu's server item says what a press would do, greyed with the button.
         EXPECT_STREQ(m.TrayMenu()[1].caption,
                      c.state == Running ? L"パッチサーバー停止(&S)\tF5" : L"パッチサーバー開始(&S)\tF5");
