@@ -96,22 +96,9 @@ TEST(NamedLock, HandlesOnOneNameShareOneState)
     ASSERT_EQ(first.Wait(WaitInfinite), WaitObject0);
     EXPECT_FALSE(FreeForAnotherThread(second, 50));
     EXPECT_FALSE(FreeForAnotherThread(copy));
-    // A waiter on the second handle gets through once the first gives it back,
-    // and holds it: exactly one waiter got through.
-    std::atomic<bool> waiterHolds{false}, waiterMayLeave{false};
-    std::thread waiter([&] {
-        if (second.Wait(10000) != WaitObject0)
-            return;
-        waiterHolds = true;
-        WaitFor([&] { return waiterMayLeave.load(); }, 10000);
-        second.Signal();
-    });
+    // Given back through one handle, it is free through the others.
     first.Signal();
-    EXPECT_TRUE(WaitFor([&] { return waiterHolds.load(); }, 10000));
-    EXPECT_EQ(first.Wait(0), WaitTimeout);
-    waiterMayLeave = true;
-    waiter.join();
-    EXPECT_TRUE(FreeForAnotherThread(first));
+    EXPECT_TRUE(FreeForAnotherThread(second));
 
     // Events without a name are locks of their own.
     event_object a, b;
