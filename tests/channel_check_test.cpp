@@ -27,21 +27,19 @@ TEST(ChannelCheck, TellsUnchangedRenamedMovedAndGoneAndSettlesAmbiguousMoves)
         Row(0, "A", 1, "T0.dll", 0, 3), Row(1, "B", 2, "T0.dll", 0, 3), Row(2, "C", 3, "T0.dll", 0, 4),
         Row(3, "E", 5, "T0.dll", 0, 8), Row(4, "F", 6, "T0.dll", 0, 9), Row(5, "G", 7, "T0.dll", 0, 10),
     };
+    // Each row's state and what was found for it. C's numbers now carry D, and
+    // C itself is found elsewhere: moved. E is found twice, on neither the
+    // row's own BonDriver: not to be guessed. F is found twice, once on a
+    // BonDriver of the row's name (under a new number): that one.
+    using enum ChannelState;
+    const std::pair<ChannelState, BonAliasList> expected[] = {
+        {Unchanged, {scanned[0]}},         {Renamed, {scanned[1]}}, {Moved, {scanned[3]}},
+        {Moved, {scanned[4], scanned[5]}}, {Moved, {scanned[6]}},   {Gone, {}},
+    };
     const auto results = CheckChannels(rows, scanned);
-    ASSERT_EQ(results.size(), rows.size());
-    EXPECT_EQ(results[0].state, ChannelState::Unchanged);
-    EXPECT_EQ(results[1].state, ChannelState::Renamed);
-    EXPECT_EQ(results[1].found, BonAliasList{scanned[1]});
-    // Its numbers now carry D, and C itself is found elsewhere: moved.
-    EXPECT_EQ(results[2].state, ChannelState::Moved);
-    EXPECT_EQ(results[2].found, BonAliasList{scanned[3]});
-    // Found twice, on neither the row's own BonDriver: not to be guessed.
-    EXPECT_EQ(results[3].state, ChannelState::Moved);
-    EXPECT_EQ(results[3].found.size(), 2u);
-    // Found twice, once on a BonDriver of the row's name (under a new number).
-    EXPECT_EQ(results[4].found, BonAliasList{scanned[6]});
-    EXPECT_EQ(results[5].state, ChannelState::Gone);
-    EXPECT_TRUE(results[5].found.empty());
+    ASSERT_EQ(results.size(), std::size(expected));
+    for (std::size_t i = 0; i < results.size(); ++i)
+        EXPECT_EQ(std::pair(results[i].state, results[i].found), expected[i]) << rows[i].srv.name;
 }
 
 TEST(ChannelCheck, StrictReadingNamesTheFirstLineThatIsNoRecord)

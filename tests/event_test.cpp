@@ -92,40 +92,19 @@ TEST(NamedLock, HandlesOnOneNameShareOneState)
     event_object second(name, true); // exists already: the initial state has no effect
     event_object copy(first);
     ASSERT_TRUE(copy.IsValid());
-    EXPECT_EQ(copy.Name(), name);
 
     ASSERT_EQ(first.Wait(WaitInfinite), WaitObject0);
     EXPECT_FALSE(FreeForAnotherThread(second, 50));
     EXPECT_FALSE(FreeForAnotherThread(copy));
-    // A waiter on the second handle gets through once the first gives it back,
-    // and holds it: exactly one waiter got through.
-    std::atomic<bool> waiterHolds{false}, waiterMayLeave{false};
-    std::thread waiter([&] {
-        if (second.Wait(10000) != WaitObject0)
-            return;
-        waiterHolds = true;
-        WaitFor([&] { return waiterMayLeave.load(); }, 10000);
-        second.Signal();
-    });
+    // Given back through one handle, it is free through the others.
     first.Signal();
-    EXPECT_TRUE(WaitFor([&] { return waiterHolds.load(); }, 10000));
-    EXPECT_EQ(first.Wait(0), WaitTimeout);
-    waiterMayLeave = true;
-    waiter.join();
-    EXPECT_TRUE(FreeForAnotherThread(first));
-}
+    EXPECT_TRUE(FreeForAnotherThread(second));
 
-TEST(NamedLock, UnnamedEventsAreNumberedAndMissingHandlesFailSoftly)
-{
+    // Events without a name are locks of their own.
     event_object a, b;
-    ASSERT_EQ(a.Name().rfind("event", 0), 0u);
-    ASSERT_EQ(b.Name().rfind("event", 0), 0u);
-    EXPECT_EQ(std::stoul(b.Name().substr(5)), std::stoul(a.Name().substr(5)) + 1);
-    // The two are different locks.
     ASSERT_EQ(a.Wait(0), WaitObject0);
-    EXPECT_EQ(b.Wait(0), WaitObject0);
+    EXPECT_TRUE(FreeForAnotherThread(b));
     a.Signal();
-    b.Signal();
 }
 
 TEST(NamedLock, ExcludesAnotherProcessAndIsFreedWhenItsHolderIsKilled)
@@ -143,18 +122,15 @@ TEST(NamedLock, ExcludesAnotherProcessAndIsFreedWhenItsHolderIsKilled)
         auto_lock bounded(&lock, 300);
         EXPECT_FALSE(bounded.Held());
     }
-    std::atomic<bool> stop{false};
-    std::thread stopper([&] {
-        std::this_thread::sleep_for(100ms);
-        stop = true;
-    });
+    // Asked again while it waits, the third answer stops it.
+    int asked = 0;
     const auto start = std::chrono::steady_clock::now();
     {
-        auto_lock_object stopped(lock, 60000, [&] { return stop.load(); });
+        auto_lock_object stopped(lock, 60000, [&] { return ++asked == 3; });
         EXPECT_FALSE(stopped.Held());
     }
     EXPECT_LT(std::chrono::steady_clock::now() - start, 30s);
-    stopper.join();
+    EXPECT_EQ(asked, 3);
     // Free again with its holder dead, while this process keeps its own
     // handle on it open.
     holder.Terminate();

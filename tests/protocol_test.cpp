@@ -31,7 +31,6 @@ TEST(Replies, AreFormattedByteForByteAndACutListKeepsWholeEntriesWithinTheLimit)
 {
     EXPECT_EQ(FormatListReply(-1, 0, {}), "-1\t0");
     EXPECT_EQ(FormatListReply(0, 3, {{"A", 1040}, {"", 4294967295u}}), "0\t3\t1040\tA\t-1\t");
-    EXPECT_EQ(FormatStatusReply(2), "2");
     EXPECT_EQ(FormatSetRequest("SetCh", -3), "SetCh:-3");
     // "\x83\x65" is one code page 932 character: never split. The status and
     // the current channel always go.

@@ -139,7 +139,6 @@ TEST(Settings, ValuesAreReadKeyByKeyWithTheirOwnFallbacks)
     for (const bool copy : {false, true}) {
         s.CopyChSetToEpgTimerBon = copy;
         SaveSettings(path, s);
-        EXPECT_EQ(ReadProfileString(path, SettingsSection, "CopyChSetToEpgTimerBon", ""), copy ? "1" : "0");
         EXPECT_EQ(Read(path).at("CopyChSetToEpgTimerBon"), copy ? "1" : "0");
     }
 }
