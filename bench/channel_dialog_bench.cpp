@@ -87,7 +87,7 @@ double TimeDialog(VernwickApp& app, int rows, double* slowestAnswerMs = nullptr)
     if (!dialog)
         return -1;
     gui::RemoteListView list(GetDlgItem(dialog, ChannelListView));
-    const bool done = gui::WaitUntil([&] {
+    const bool done = WaitFor([&] {
         if (slowestAnswerMs) {
             const auto asked = Clock::now();
             DWORD_PTR ignored = 0;
@@ -98,7 +98,7 @@ double TimeDialog(VernwickApp& app, int rows, double* slowestAnswerMs = nullptr)
     }, WaitMs);
     const double ms = Ms(Clock::now() - start);
     PostMessageW(dialog, WM_CLOSE, 0, 0);
-    gui::WaitUntil([&] { return !gui::Visible(dialog); }, WaitMs);
+    WaitFor([&] { return !gui::Visible(dialog); }, WaitMs);
     return done ? ms : -1;
 }
 
@@ -165,9 +165,9 @@ int main()
         if (i == 10)
             beforeTray = PrivateKiB(app.Pid());
         PostMessageW(app.Window(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
-        const bool hidden = gui::WaitUntil([&] { return !gui::Visible(app.Window()); }, WaitMs);
+        const bool hidden = WaitFor([&] { return !gui::Visible(app.Window()); }, WaitMs);
         PostMessageW(app.Window(), TrayIconCallbackMessage, 1, WM_LBUTTONDOWN);
-        if (!hidden || !gui::WaitUntil([&] { return gui::Visible(app.Window()); }, WaitMs)) {
+        if (!hidden || !WaitFor([&] { return gui::Visible(app.Window()); }, WaitMs)) {
             std::fprintf(stderr, "the window did not go to the tray and back\n");
             return 1;
         }

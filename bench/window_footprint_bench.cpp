@@ -77,10 +77,10 @@ double StartWindow(VernwickApp& app, std::uint16_t port, double* listeningMs)
     const auto start = Clock::now();
     if (!app.Start({"/start"}))
         return -1;
-    gui::WaitUntil([&] { return gui::Visible(app.Window()); }, 10000);
+    WaitFor([&] { return gui::Visible(app.Window()); }, 10000);
     const double shown = Ms(Clock::now() - start);
     ViewerClient probe;
-    gui::WaitUntil([&] { return probe.Connect(port); }, 10000);
+    WaitFor([&] { return probe.Connect(port); }, 10000);
     *listeningMs = Ms(Clock::now() - start);
     return shown;
 }

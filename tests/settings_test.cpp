@@ -77,7 +77,10 @@ TEST(Settings, TheFileBesideTheProgramMissingGivesDefaultsAndSaveAndTheShippedFi
     ASSERT_TRUE(shipped);
     ASSERT_TRUE(ReplaceFileAtomically(path, *shipped));
     Values read = Read(path);
-    read["AllowedViewers"] = defaults.at("AllowedViewers"); // the home's ranges, written out for the user
+    // The home's ranges, written out for the user.
+    EXPECT_EQ(read["AllowedViewers"],
+              "127.0.0.0/8, 10.0.0.0/8, 172.16.0.0/12, 192.168.0.0/16, 169.254.0.0/16, 100.64.0.0/10");
+    read["AllowedViewers"] = defaults.at("AllowedViewers");
     EXPECT_EQ(read, defaults);
     holdsEveryKey(true);
 

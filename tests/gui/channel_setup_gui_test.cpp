@@ -92,7 +92,7 @@ protected:
     void OpenAndScan(int rows)
     {
         ASSERT_NO_FATAL_FAILURE(Open());
-        ASSERT_TRUE(gui::WaitUntil([&] { return gui::Visible(D(ChListSizeLb)); }, WaitMs));
+        ASSERT_TRUE(WaitFor([&] { return gui::Visible(D(ChListSizeLb)); }, WaitMs));
         EXPECT_FALSE(gui::Visible(D(ChannelScanLb)));
         EXPECT_EQ(list->Count(), rows);
         for (int row = 0; row < list->Count(); ++row)
@@ -115,7 +115,7 @@ protected:
     void CloseDialog()
     {
         PostMessageW(dialog, WM_CLOSE, 0, 0);
-        EXPECT_TRUE(gui::WaitUntil([&] { return !gui::Visible(dialog) && gui::Enabled(app.Window()); }, WaitMs));
+        EXPECT_TRUE(WaitFor([&] { return !gui::Visible(dialog) && gui::Enabled(app.Window()); }, WaitMs));
     }
 
     // Opens the dialog against a stand-in that has stopped answering, and
@@ -124,7 +124,7 @@ protected:
     {
         ASSERT_TRUE(gui::SetText(C(MainFormLayout::RemoconPortEd), std::to_wstring(silent.Port())));
         ASSERT_NO_FATAL_FAILURE(Open());
-        ASSERT_TRUE(gui::WaitUntil([&] {
+        ASSERT_TRUE(WaitFor([&] {
             const auto requests = silent.Requests();
             return !requests.empty() && requests.back() == "GetChList";
         }, WaitMs));
@@ -132,10 +132,10 @@ protected:
         for (int id : {UpSB, DownSB, ChannelRenameSB, Button1})
             EXPECT_FALSE(gui::Enabled(D(id))) << Find(id)->name;
         EXPECT_TRUE(gui::Enabled(D(Button2)));
-        EXPECT_TRUE(gui::WaitUntil([&] { return gui::Visible(D(ChannelScanLb)); }, WaitMs));
+        EXPECT_TRUE(WaitFor([&] { return gui::Visible(D(ChannelScanLb)); }, WaitMs));
         const auto asked = std::chrono::steady_clock::now();
         PostMessageW(program ? app.Window() : D(Button2), program ? WM_CLOSE : BM_CLICK, 0, 0);
-        EXPECT_TRUE(gui::WaitUntil([&] { return program ? !app.Running() : !gui::Visible(dialog); },
+        EXPECT_TRUE(WaitFor([&] { return program ? !app.Running() : !gui::Visible(dialog); },
                                    ReplyTimeoutMs / 2));
         std::printf("%s closed during an unanswered request in %ld ms\n", program ? "the program" : "the dialog",
                     ElapsedMs(asked));
@@ -193,9 +193,9 @@ TEST_F(ChannelSetup, TheScanFillsTheListAndTicksMovesRenamesAndCreateReachTheFil
     EXPECT_TRUE(list->Checked(2));
     EXPECT_FALSE(list->Checked(3));
     PostMessageW(D(ChannelListView), WM_SYSKEYDOWN, VK_DOWN, 1 << 29);
-    EXPECT_TRUE(gui::WaitUntil([&] { return list->ItemText(3, 0) == L"ＮＨＫＥテレ３東京"; }, WaitMs));
+    EXPECT_TRUE(WaitFor([&] { return list->ItemText(3, 0) == L"ＮＨＫＥテレ３東京"; }, WaitMs));
     PostMessageW(D(ChannelListView), WM_SYSKEYDOWN, VK_UP, 1 << 29);
-    EXPECT_TRUE(gui::WaitUntil([&] { return list->ItemText(2, 0) == L"ＮＨＫＥテレ３東京"; }, WaitMs));
+    EXPECT_TRUE(WaitFor([&] { return list->ItemText(2, 0) == L"ＮＨＫＥテレ３東京"; }, WaitMs));
 
     // A typed name and Enter rename the row, and write nothing.
     ASSERT_TRUE(gui::SetText(D(ChannelNameEd), L"Eテレ3"));
@@ -205,7 +205,7 @@ TEST_F(ChannelSetup, TheScanFillsTheListAndTicksMovesRenamesAndCreateReachTheFil
     EXPECT_FALSE(gui::WaitForMessageBox(app.Pid(), 0));
     EXPECT_EQ(app.ReadFile(ChSetFilePath("")), "<missing>");
     const std::string renamed = "E\x83\x65\x83\x8C" "3";
-    EXPECT_TRUE(gui::WaitUntil(
+    EXPECT_TRUE(WaitFor(
         [&] { return gui::Text(D(ChListSizeLb)) == SizeText({{NhkSogo2, 0}, {renamed, 1}}); }, WaitMs))
         << gui::Text(D(ChListSizeLb));
     // A name the ChSet file cannot carry is refused with a note; Alt+M is
@@ -235,7 +235,7 @@ TEST_F(ChannelSetup, TheScanFillsTheListAndTicksMovesRenamesAndCreateReachTheFil
 
     // Esc closes it; the next opening scans afresh, with no ticks.
     PostMessageW(D(ChannelListView), WM_KEYDOWN, VK_ESCAPE, 0);
-    EXPECT_TRUE(gui::WaitUntil([&] { return !gui::Visible(dialog) && gui::Enabled(app.Window()); }, WaitMs));
+    EXPECT_TRUE(WaitFor([&] { return !gui::Visible(dialog) && gui::Enabled(app.Window()); }, WaitMs));
     documents.MoveTo(L"録画の書類 녹화");  // a documents folder of any name
     ASSERT_NO_FATAL_FAILURE(OpenAndScan(9));
     EXPECT_EQ(list->ItemText(3, 0), L"ＮＨＫＥテレ３東京");
@@ -288,13 +288,13 @@ TEST_F(ChannelSetup, AScanWithoutAnswerEndsAtOnceHeldArrowsRepeatAndAListTooLong
     mouse(WM_LBUTTONUP);
     EXPECT_EQ(positionOfFirst(), 1);
     mouse(WM_LBUTTONDOWN);
-    EXPECT_TRUE(gui::WaitUntil([&] { return positionOfFirst() >= 3; }, WaitMs));
+    EXPECT_TRUE(WaitFor([&] { return positionOfFirst() >= 3; }, WaitMs));
     mouse(WM_LBUTTONUP);
 
     // Over the limit in the settings, "作成" asks first: no writes nothing,
     // yes writes the files.
     ASSERT_TRUE(list->SetChecked(-1, true));
-    EXPECT_TRUE(gui::WaitUntil([&] { return gui::Text(D(ChListSizeLb)).find(L"先頭の ") != std::wstring::npos; },
+    EXPECT_TRUE(WaitFor([&] { return gui::Text(D(ChListSizeLb)).find(L"先頭の ") != std::wstring::npos; },
                                WaitMs))
         << gui::Text(D(ChListSizeLb));
     for (const int answer : {IDNO, IDYES}) {
@@ -330,7 +330,7 @@ TEST_F(Layout, TheWindowAndTheDialogAreScaledToTheDpiAndNoCaptionIsCut)
     const int dpi = TestDpi();
     ASSERT_TRUE(standin.Start());
     ASSERT_TRUE(Start(PortLine(standin)));
-    ASSERT_TRUE(gui::WaitUntil([&] { return gui::Visible(app.Window()); }, WaitMs));
+    ASSERT_TRUE(WaitFor([&] { return gui::Visible(app.Window()); }, WaitMs));
     ExpectLayout(app.Window(), dpi, Main::ClientWidth, Main::ClientHeight, Main::Controls, Main::FontName,
                  Main::FontHeight);
     const std::wstring dpiText = std::to_wstring(dpi) + L"dpi.png";
@@ -355,7 +355,7 @@ TEST_F(Layout, TheWindowAndTheDialogAreScaledToTheDpiAndNoCaptionIsCut)
     const RECT closeBefore = gui::RectInParent(D(Button2));
     SetWindowPos(dialog, nullptr, 0, 0, frame.right - frame.left + 200, frame.bottom - frame.top + 50,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    EXPECT_TRUE(gui::WaitUntil(
+    EXPECT_TRUE(WaitFor(
         [&] { return gui::RectInParent(D(ChannelListView)).right == listBefore.right + 200; }, WaitMs));
     EXPECT_EQ(gui::RectInParent(D(ChannelListView)).bottom, listBefore.bottom + 50);
     EXPECT_EQ(gui::RectInParent(D(Button2)).left, closeBefore.left + 200);

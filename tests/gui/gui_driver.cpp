@@ -38,7 +38,7 @@ HWND WaitForProcessWindow(DWORD pid, const wchar_t* className, const wchar_t* ca
                           int timeoutMs)
 {
     HWND found = nullptr;
-    WaitUntil([&] { return (found = FindProcessWindow(pid, className, caption, visibleOnly)) != nullptr; },
+    WaitFor([&] { return (found = FindProcessWindow(pid, className, caption, visibleOnly)) != nullptr; },
               timeoutMs);
     return found;
 }
@@ -101,13 +101,13 @@ bool CloseMessageBox(HWND box, int buttonId)
     if (!button)
         return false;
     PostClick(button);
-    return WaitUntil([box] { return !IsWindow(box) || !IsWindowVisible(box); }, 5000);
+    return WaitFor([box] { return !IsWindow(box) || !IsWindowVisible(box); }, 5000);
 }
 
 bool WaitForNote(DWORD pid, int timeoutMs)
 {
     std::optional<MessageBoxInfo> box;
-    const bool noted = WaitUntil([&] {
+    const bool noted = WaitFor([&] {
         return FindProcessWindow(pid, L"tooltips_class32", nullptr, true) || (box = WaitForMessageBox(pid, 0));
     }, timeoutMs);
     if (box)
@@ -121,7 +121,7 @@ bool AfterPosted(HWND edit)
     const LRESULT limit = Send(edit, EM_GETLIMITTEXT);
     const WPARAM marker = static_cast<WPARAM>(limit) + 1;
     PostMessageW(edit, EM_SETLIMITTEXT, marker, 0);
-    const bool arrived = WaitUntil([&] { return Send(edit, EM_GETLIMITTEXT) == static_cast<LRESULT>(marker); }, 10000);
+    const bool arrived = WaitFor([&] { return Send(edit, EM_GETLIMITTEXT) == static_cast<LRESULT>(marker); }, 10000);
     Send(edit, EM_SETLIMITTEXT, static_cast<WPARAM>(limit));
     return arrived;
 }

@@ -14,12 +14,6 @@
 
 namespace gui {
 
-// Polls condition until it holds or timeoutMs has passed.
-inline bool WaitUntil(const std::function<bool()>& condition, int timeoutMs)
-{
-    return WaitFor(condition, timeoutMs);
-}
-
 // A top-level window of process pid with the class name (and caption, when
 // given); only visible ones when visibleOnly.
 HWND FindProcessWindow(DWORD pid, const wchar_t* className, const wchar_t* caption = nullptr,

@@ -51,7 +51,7 @@ protected:
     }
     bool StatusSays(const std::wstring& text)
     {
-        return gui::WaitUntil([&] { return gui::Text(C(ServerStateLb)) == text; }, WaitMs);
+        return WaitFor([&] { return gui::Text(C(ServerStateLb)) == text; }, WaitMs);
     }
 
     HWND Focus() const
@@ -63,7 +63,7 @@ protected:
 
     static bool ViewerGetsTheVirtualTuner(ViewerClient& viewer, std::uint16_t port)
     {
-        return gui::WaitUntil([&] { return viewer.Connect(port); }, WaitMs) &&
+        return WaitFor([&] { return viewer.Connect(port); }, WaitMs) &&
                viewer.Ask("GetBonList") == std::optional<std::string>("0\t0\t0\tTVTest");
     }
 };
@@ -76,7 +76,7 @@ TEST_F(MainWindow, ShowsItsSettingsOpensItsBoxesByKeyAndButtonKeepsTheFocusAndSa
     ASSERT_TRUE(Start("RemoconAddr=localhost\r\nRemoconPort=" + std::to_string(remocon) +
                       "\r\nServerPort=abc\r\nEpgDataCapBonAutoLaunch=1\r\n"
                       "EpgDataCapBonExePath=C:\\EDCB\\EpgDataCap_Bon.exe\r\n"));
-    ASSERT_TRUE(gui::WaitUntil([&] { return gui::Visible(app.Window()); }, WaitMs));
+    ASSERT_TRUE(WaitFor([&] { return gui::Visible(app.Window()); }, WaitMs));
     EXPECT_EQ(gui::Text(app.Window()), Caption);
     // The taskbar button is the hidden application window's, with the title.
     const HWND application = GetWindow(app.Window(), GW_OWNER);
@@ -100,7 +100,7 @@ TEST_F(MainWindow, ShowsItsSettingsOpensItsBoxesByKeyAndButtonKeepsTheFocusAndSa
     EXPECT_EQ(static_cast<DWORD>(SendMessageW(C(RemoconAddrEd), EM_GETSEL, 0, 0)), static_cast<DWORD>(MAKELONG(0, 9)));
     PostMessageW(C(RemoconAddrEd), WM_KEYDOWN, VK_TAB, 0);
     PostMessageW(C(RemoconAddrEd), WM_KEYDOWN, VK_TAB, 0);
-    ASSERT_TRUE(gui::WaitUntil([&] { return Focus() == C(ServerPortEd); }, WaitMs));
+    ASSERT_TRUE(WaitFor([&] { return Focus() == C(ServerPortEd); }, WaitMs));
 
     // Each way away, the box it shows (its caption, how its text begins and
     // the button that closes it), and the control that has the focus after:
@@ -135,10 +135,10 @@ TEST_F(MainWindow, ShowsItsSettingsOpensItsBoxesByKeyAndButtonKeepsTheFocusAndSa
             EXPECT_FALSE(gui::Enabled(app.Window()));
             EXPECT_TRUE(gui::CloseMessageBox(box->window, a.button));
         } else {
-            ASSERT_TRUE(gui::WaitUntil([&] { return !gui::Visible(app.Window()); }, WaitMs));
+            ASSERT_TRUE(WaitFor([&] { return !gui::Visible(app.Window()); }, WaitMs));
             PostMessageW(app.Window(), TrayIconCallbackMessage, 1, WM_LBUTTONDOWN);
         }
-        EXPECT_TRUE(gui::WaitUntil([&] { return gui::Visible(app.Window()) && gui::Enabled(app.Window()) &&
+        EXPECT_TRUE(WaitFor([&] { return gui::Visible(app.Window()) && gui::Enabled(app.Window()) &&
                                                 Focus() == C(a.focus); }, WaitMs))
             << Focus();
     }
@@ -153,7 +153,7 @@ TEST_F(MainWindow, ShowsItsSettingsOpensItsBoxesByKeyAndButtonKeepsTheFocusAndSa
     for (const wchar_t* refused : {L"4000\u00e9", L"\u301c"}) {  // WAVE DASH: cp932 has only the full-width tilde
         // The field's note holds the reply back for as long as it shows.
         gui::SetText(C(ServerPortEd), refused, 100);
-        EXPECT_TRUE(gui::WaitUntil([&] { return gui::Text(C(ServerPortEd)) == L"4000"; }, WaitMs));
+        EXPECT_TRUE(WaitFor([&] { return gui::Text(C(ServerPortEd)) == L"4000"; }, WaitMs));
         EXPECT_TRUE(gui::WaitForNote(app.Pid(), WaitMs));
     }
 
@@ -175,10 +175,10 @@ TEST_F(MainWindow, MinAndStartServeFromTheTrayWhoseMenuAndTheKeyStopAndStartTheS
                           {AliasRow(0, 0, 0, 3, 1025), AliasRow(1, 2, 1, 5, 141), AliasRow(2, 0, 0, 3, 1024)});
     const std::uint16_t port = FreePort();
     ASSERT_TRUE(Start(PortLine(standin) + "ServerPort=" + std::to_string(port) + "\r\n", {"x", "/MIN", "/START"}));
-    ASSERT_TRUE(gui::WaitUntil([&] { return ServerRunning(); }, WaitMs));
+    ASSERT_TRUE(WaitFor([&] { return ServerRunning(); }, WaitMs));
     ExpectEnabled(false, false);
     EXPECT_TRUE(gui::Enabled(C(StartPatchServerSB)));
-    ASSERT_TRUE(gui::WaitUntil([&] { return !gui::Visible(app.Window()); }, WaitMs));
+    ASSERT_TRUE(WaitFor([&] { return !gui::Visible(app.Window()); }, WaitMs));
     EXPECT_TRUE(gui::TrayIconPresent(app.Window(), 1));
     EXPECT_FALSE(gui::Visible(GetWindow(app.Window(), GW_OWNER)));  // no taskbar button
     // The status line follows the server's events.
@@ -198,7 +198,7 @@ TEST_F(MainWindow, MinAndStartServeFromTheTrayWhoseMenuAndTheKeyStopAndStartTheS
     ASSERT_TRUE(Shell_NotifyIconW(NIM_DELETE, &icon));
     EXPECT_FALSE(gui::TrayIconPresent(app.Window(), 1));
     PostMessageW(HWND_BROADCAST, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
-    EXPECT_TRUE(gui::WaitUntil([&] { return gui::TrayIconPresent(app.Window(), 1); }, WaitMs));
+    EXPECT_TRUE(WaitFor([&] { return gui::TrayIconPresent(app.Window(), 1); }, WaitMs));
 
     // Other mouse events do nothing; the right button's release opens the
     // menu, whose server item (its key S) stops the server: settings
@@ -213,12 +213,12 @@ TEST_F(MainWindow, MinAndStartServeFromTheTrayWhoseMenuAndTheKeyStopAndStartTheS
     ASSERT_NE(menu, nullptr);
     EXPECT_TRUE(gui::SaveScreenshot(menu, gui::ArtifactPath(L"tray-menu.png")));
     PostMessageW(menu, WM_CHAR, L's', 0);
-    ASSERT_TRUE(gui::WaitUntil([&] { return !gui::Checked(C(StartPatchServerSB)); }, WaitMs));
+    ASSERT_TRUE(WaitFor([&] { return !gui::Checked(C(StartPatchServerSB)); }, WaitMs));
     EXPECT_FALSE(gui::Enabled(C(StartPatchServerSB)));
     ExpectEnabled(true, false);
     gui::Click(C(StartPatchServerSB));  // a click on the disabled button does nothing
     EXPECT_FALSE(gui::Checked(C(StartPatchServerSB)));
-    EXPECT_TRUE(gui::WaitUntil([&] { return ServerStopped(); }, StopWaitMs));
+    EXPECT_TRUE(WaitFor([&] { return ServerStopped(); }, StopWaitMs));
     EXPECT_TRUE(StatusSays(L"停止中"));
     EXPECT_EQ(gui::Text(C(UpstreamLb)), L"");
     EXPECT_FALSE(gui::Visible(app.Window()));
@@ -227,12 +227,12 @@ TEST_F(MainWindow, MinAndStartServeFromTheTrayWhoseMenuAndTheKeyStopAndStartTheS
     // A press of the left button brings the window back; F5, the server
     // button's key, starts it again with the channel files read afresh.
     PostMessageW(app.Window(), TrayIconCallbackMessage, 1, WM_LBUTTONDOWN);
-    ASSERT_TRUE(gui::WaitUntil([&] { return gui::Visible(app.Window()) && !IsIconic(app.Window()) && Focus(); },
+    ASSERT_TRUE(WaitFor([&] { return gui::Visible(app.Window()) && !IsIconic(app.Window()) && Focus(); },
                                WaitMs));
     EXPECT_FALSE(gui::TrayIconPresent(app.Window(), 1));
     EXPECT_TRUE(gui::Visible(GetWindow(app.Window(), GW_OWNER)));
     PostMessageW(Focus(), WM_KEYDOWN, VK_F5, 0);
-    ASSERT_TRUE(gui::WaitUntil([&] { return ServerRunning(); }, WaitMs));
+    ASSERT_TRUE(WaitFor([&] { return ServerRunning(); }, WaitMs));
     EXPECT_EQ(Focus(), app.Window());  // every field locked
     ViewerClient again;
     ASSERT_TRUE(ViewerGetsTheVirtualTuner(again, port));
@@ -290,7 +290,7 @@ TEST_F(MainWindow, EachFailureShowsItsBoxInAFolderOutsideTheCodePageWhoseFilesPa
     EXPECT_GT(box->text.size(), start.size() + 1);
     EXPECT_TRUE(gui::Checked(C(StartPatchServerSB)));
     EXPECT_TRUE(gui::CloseMessageBox(box->window));
-    EXPECT_TRUE(gui::WaitUntil([&] { return ServerStopped(); }, WaitMs));
+    EXPECT_TRUE(WaitFor([&] { return ServerStopped(); }, WaitMs));
     EXPECT_NE(gui::Text(C(LastFailureLb)).find(L" パッチサーバーを開始できません。"), std::wstring::npos);
     EXPECT_TRUE(gui::SaveScreenshot(app.Window(), gui::ArtifactPath(L"status-failure.png")));
 

@@ -35,11 +35,6 @@ std::string SleeperCopy(const TempDir& dir, const std::string& name)
 
 } // namespace
 
-TEST(ProcessPosix, FileNamePartAlsoEndsAtSlash)
-{
-    EXPECT_EQ(FileNamePart("/opt/edcb/EpgDataCap_Bon"), "EpgDataCap_Bon");
-}
-
 TEST(ProcessPosix, NoZombieIsLeftBehind)
 {
     TempDir dir;
