@@ -101,12 +101,13 @@ TEST_F(Cli, ScanLinesEditedByHandMakeTheChannelFiles)
                            "\t2\tT.dll\t0\tS\t0\tc1\t1\r\nThree\t3\tT.dll\t0\tS\t0\tc4\t4\r\n");
 
     // Refused, named and nothing written: a line with a field too few, a
-    // display name the viewer cannot take as one channel (empty, or a CR
-    // once unescaped), and a pick of no channel at all.
+    // display name the viewer cannot take as one channel (empty, starting
+    // with the ';' of a comment, or a CR once unescaped), and an empty pick.
     made = ChannelFilesText(folder);
     for (const auto& [text, said] : std::vector<std::pair<std::string, std::string>>{
              {lines[1] + "\n" + lines[2].substr(0, lines[2].rfind('\t')) + "\n", "line 2: 8 fields"},
              {lines[1] + "\n" + service + "\n", "line 2: the display name is empty"},
+             {lines[1] + "\n;News" + service + "\n", "line 2: the display name starts with ';'"},
              {lines[1] + "\n\na\\x0Db" + service + "\n", "line 3: the display name holds a TAB, CR or LF"},
              {lines[0] + "\n\n", "no channels"}}) {
         ASSERT_TRUE(ReplaceFileAtomically(work.File("bad.txt"), text));
