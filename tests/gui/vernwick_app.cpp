@@ -1,11 +1,10 @@
 #include "gui/vernwick_app.h"
 
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 
 #include "app/gui/main_form_layout.h"
 #include "channel/channel_files.h"
+#include "common/file_io.h"
 #include "gui/gui_driver.h"
 #include "support/tool_path.h"
 
@@ -54,9 +53,7 @@ std::string VernwickApp::SourceExe()
 
 VernwickApp::~VernwickApp()
 {
-    Kill();
-    if (FProcess.hProcess)
-        CloseHandle(FProcess.hProcess);
+    FChild.Terminate();
     // A deep folder goes before TempDir, which cannot reach into it.
     if (FFolder != FDir.Path()) {
         WIN32_FIND_DATAW found;
@@ -82,13 +79,12 @@ std::wstring VernwickApp::Beside(const std::string& name) const
 
 std::string VernwickApp::ReadFile(const std::string& name) const
 {
-    std::ifstream in(std::filesystem::path(Beside(name)), std::ios::binary);
-    return in ? std::string(std::istreambuf_iterator<char>(in), {}) : "<missing>";
+    return ReadWholeFile(File(name)).value_or("<missing>");
 }
 
 void VernwickApp::WriteFile(const std::string& name, const std::string& bytes) const
 {
-    std::ofstream(std::filesystem::path(Beside(name)), std::ios::binary) << bytes;
+    ReplaceFileAtomically(File(name), bytes);
 }
 
 void VernwickApp::WriteChannelFiles(const NamedNumberList& channels, const BonAliasList& aliases) const
@@ -104,43 +100,14 @@ bool VernwickApp::SetReadOnly(const std::string& name, bool readOnly) const
 
 bool VernwickApp::Start(const std::vector<std::string>& args)
 {
-    // No system starts a program from a path longer than MAX_PATH.
-    const std::wstring exe = std::filesystem::absolute(FFolder / "Vernwick.exe").wstring();
-    std::wstring commandLine = L"\"" + (FFolder / "Vernwick.exe").wstring() + L"\"";
-    for (const std::string& arg : args)
-        commandLine += L" " + std::filesystem::u8path(arg).wstring();
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &FProcess))
+    if (!FChild.Start(File("Vernwick.exe"), args))
         return false;
-    CloseHandle(FProcess.hThread);
-    // Once the message loop waits for input, the window has its settings.
-    WaitForInputIdle(FProcess.hProcess, 10000);
-    FWindow = gui::WaitForProcessWindow(Pid(), MainFormLayout::WindowClass, nullptr, false, 10000);
-    return FWindow != nullptr;
-}
-
-bool VernwickApp::Running() const
-{
-    return FProcess.hProcess && WaitForSingleObject(FProcess.hProcess, 0) == WAIT_TIMEOUT;
-}
-
-std::optional<int> VernwickApp::WaitForExit(int ms)
-{
-    if (!FProcess.hProcess || WaitForSingleObject(FProcess.hProcess, static_cast<DWORD>(ms)) != WAIT_OBJECT_0)
-        return std::nullopt;
-    DWORD code = 0;
-    GetExitCodeProcess(FProcess.hProcess, &code);
-    return static_cast<int>(code);
-}
-
-void VernwickApp::Kill()
-{
-    if (Running()) {
-        TerminateProcess(FProcess.hProcess, 1);
-        WaitForSingleObject(FProcess.hProcess, 10000);
-    }
+    // The first program of a fresh Wine prefix takes a while to start.
+    FWindow = gui::WaitForProcessWindow(Pid(), MainFormLayout::WindowClass, nullptr, false, 30000);
+    // The window exists before its controls; once its message loop takes what
+    // is posted to one, the window has its settings.
+    const auto field = [this] { return Control(MainFormLayout::RemoconAddrEd); };
+    return FWindow != nullptr && WaitFor([&] { return field() != nullptr; }, 10000) && gui::AfterPosted(field());
 }
 
 void VernwickApp::EndPolitely(int stopWaitMs)
@@ -157,6 +124,6 @@ void VernwickApp::EndPolitely(int stopWaitMs)
             if (!gui::CloseMessageBox(box->window))
                 break;
         if (!WaitForExit(2000))
-            Kill();
+            FChild.Terminate();
     }
 }

@@ -10,6 +10,7 @@
 
 #include "common/bon_alias.h"
 #include "common/named_number.h"
+#include "process/child_process.h"
 #include "support/temp_dir.h"
 
 class VernwickApp {
@@ -39,15 +40,15 @@ public:
     // Makes a file beside it read-only, or writable again.
     bool SetReadOnly(const std::string& name, bool readOnly) const;
 
-    // Starts it and waits (10 s at most) for its main window, with the
+    // Starts it and waits (30 s at most) for its main window, with the
     // settings loaded and the message loop running.
     bool Start(const std::vector<std::string>& args = {});
-    DWORD Pid() const { return FProcess.dwProcessId; }
+    DWORD Pid() const { return static_cast<DWORD>(FChild.Id()); }
     HWND Window() const { return FWindow; }
     HWND Control(int id) const { return GetDlgItem(FWindow, id); }
-    bool Running() const;
-    std::optional<int> WaitForExit(int ms);
-    void Kill();
+    bool Running() { return FChild.Running(); }
+    std::optional<int> WaitForExit(int ms) { return FChild.Wait(ms); }
+    void Kill() { FChild.Terminate(); }
     // Closes it as a user would, message boxes first, and kills it only when
     // that fails: a program ended by force while it holds one of the named
     // locks that every copy shares would leave it taken for all the others.
@@ -59,7 +60,7 @@ private:
 
     TempDir FDir;
     std::filesystem::path FFolder;
-    PROCESS_INFORMATION FProcess{};
+    ChildProcess FChild;
     HWND FWindow = nullptr;
 };
 
